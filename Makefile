@@ -1,0 +1,41 @@
+# Set-up commands for a fresh Debian machine:
+#   make run    install what the build needs (as root), build, run the bundled example
+#   make test   build and run every test, in a normal and in a sanitizer build
+#   make check  build and run the tests in the normal build only (quick, for development)
+#   make bench  time the release build on the large ensembles (see bench/)
+
+JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD   ?= build
+ASAN    ?= build-asan
+EXAMPLE ?= examples/2sdf.pdb
+
+.PHONY: all deps build run test check asan bench clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/veldrix $(EXAMPLE)
+
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+asan: deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVELDRIX_SANITIZE=ON >/dev/null
+	cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+test: check asan
+
+bench: deps
+	bench/run.sh
+
+clean:
+	rm -rf $(BUILD) $(ASAN) build-release

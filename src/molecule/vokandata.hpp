@@ -1,0 +1,147 @@
+// The molecular data model: library, sequence, atoms, angles, structures and selections.
+//
+// One process-wide instance, `vokandata`, owns every molecular array. Indices
+// are 1-based unless an array's bounds say otherwise (the working structure 0,
+// the torsion tree's base columns -1 and 0, the base pose in dval(-6..0)).
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "util/farray.hpp"
+
+namespace veldrix {
+
+// Marks an unknown coordinate or angle value.
+constexpr double unknown_value = 1.0e10;
+
+struct VokanData {
+  // Counts and scalars.
+  int nattyp = 0;   // atom types in the library
+  int naa = 0;      // residue types in the library
+  int maxat = 0;    // largest atom count of a residue type
+  int maxdih = 0;   // largest angle count of a residue type
+  double corr14 = 0.0;
+  int nr = 0;       // residues of the molecule
+  int na = 0;       // atoms of the molecule
+  int nd = 0;       // dihedral angles of the molecule
+  int nsstr = 0;    // structures held
+  int i0styp = 0;   // type of the working structure: 0 plain, 1 flexible, 2 rigid
+  int ndfree = 0;   // free (rotatable) dihedral angles
+  int im = 0;       // status of the last allocation
+
+  // Library: atom types.
+  FArray<std::string> attyp;   // (nattyp) names
+  FArray<double> atrad;        // radius in A
+  FArray<int> iathb;           // hydrogen-bond class
+  FArray<int> iatel;           // element number; 0 = pseudo atom
+  // Library: residue types.
+  FArray<std::string> aanam;   // (naa) names
+  FArray<std::string> aatyp;   // kind of entry: "RESID"
+  FArray<int> ndih, nat, ifirat, lasat;
+  FArray<std::string, 2> dihnam;  // (maxdih, naa)
+  FArray<int, 3> idihat;          // (4, maxdih, naa)
+  FArray<int, 2> ldihat;          // (maxdih, naa)
+  FArray<std::string, 2> dinaml;  // (maxdih, naa)
+  FArray<std::string, 2> atnam;   // (maxat, naa)
+  FArray<int, 2> iattyp;          // (maxat, naa)
+  FArray<double, 3> coord;        // (3, maxat, naa)
+  FArray<int, 3> icon;            // (4, maxat, naa)
+  FArray<int, 2> ipatom;          // (maxat, naa)
+
+  // Sequence.
+  FArray<std::string> rnam;  // (nr) residue names
+  FArray<std::string> rnum;  // (nr) identifiers: chain letter + number, e.g. A12
+  FArray<bool> cis;          // (nr) cis peptide bond before the residue
+  FArray<int> irlib;         // (nr) library residue type
+  FArray<int> ifira;         // (nr+1) first atom of each residue
+  FArray<int> ifird;         // (nr+1) first angle of each residue
+  FArray<int> ichain;        // (nr) chain number
+  FArray<int> irlev;         // (nr) level number
+
+  // Atoms.
+  FArray<std::string> anam;  // (na)
+  FArray<int> iatyp, iael, iar;
+  FArray<double> adisp;      // mean displacement from the mean structure (last ensemble RMSD)
+
+  // Dihedral angles.
+  FArray<std::string> dnam, dnaml;  // (nd)
+  FArray<int> idr;                  // (nd) residue of the angle
+  FArray<int, 2> ida;               // (4, -1:nd) defining atoms
+  FArray<int> lda;                  // (-1:nd) last atom moved
+  FArray<int> idord;                // (0:nd) new index of each angle after the tree's reordering
+  FArray<double> dval0;             // (nd) standard value on the library geometry
+  FArray<double> dinvbl;            // (nd) inverse axis length
+
+  // Structures; n is the capacity.
+  FArray<double, 2> coo;   // (3, 0:na*(n+1)); atom a of structure s is column s*na+a
+  FArray<double> dval;     // (-6:nd*(n+1)); angle k of structure s is s*nd+k
+  FArray<int> istyp;       // (0:n)
+  FArray<int> isstr;       // (n) structure index of the k-th ensemble member
+  FArray<double> target;   // (n) per-structure value, -1 after a coordinate read
+
+  // Selections.
+  FArray<bool> asel;  // (na)
+  FArray<bool> dsel;  // (nd)
+
+  // Torsion-angle tree.
+  FArray<int> iprev;        // (-1:ndfree) parent unit
+  FArray<int> idgen;        // units in composition order
+  FArray<int> ndgen;        // units per generation
+  int ngen = 0;
+  FArray<int> iaunit;       // (0:na) unit of each atom
+  FArray<double, 2> g1, g2, g3;  // (4, -1:ndfree) current transform rows
+  FArray<double, 2> r0;     // (12, 0:ndfree) transform relative to the parent unit
+  FArray<double, 2> coo0;   // (3, 0:na) coordinates in the frame of the atom's unit
+
+  // Sequence construction.
+  FArray<int, 2> joffst;    // (maxat, nr) molecule atom of library atom j of residue i
+  int mdihat = 1, ndihat = 0;
+  int ida1 = 0, ida4 = 0;
+  double dcorr1 = 0.0, dcorr4 = 0.0;
+  int leveli = 0, level = 0;
+
+  // Settings given their defaults by inivar.
+  int ipseud = 0;
+  double wgyr = 0.0, tfasym = 0.0, waco = 0.0, tfoffs = 0.0, viocap = 0.0;
+  int nactyp = 0, modetf = 0;
+  std::array<double, 11> cut{};  // 1..10
+  double cutloc = 0.0;
+  int iseed = 0;
+  int nuv = 0;
+  std::array<double, 3> uplval{};  // 1..2
+  double obsdis = 0.0;
+  int iswap = 0, iexpnd = 0;
+  std::array<double, 5> tolppm{}, tolpik{};  // 1..4
+  double cutfra = 0.0;
+
+  // Structure capacity: entries of isstr (0 when the structure arrays are absent).
+  int structure_capacity() const { return isstr.allocated() ? int(isstr.extent()) : 0; }
+  // Column of atom a of structure s in coo, element of angle k of structure s in dval.
+  int col(int s, int a) const { return s * na + a; }
+  int dix(int s, int k) const { return s * nd + k; }
+};
+
+inline VokanData vokandata;
+
+// Growable 1-D arrays. ralo/lalo/salo: make the array hold at least n elements
+// (k > 0: grow to n+k only when too small; k = 0: exactly n; k < 0: never resize);
+// an absent array is allocated with max(n+k, 0). Elements 1..min(old, n) keep their values.
+void ralo(FArray<double>& a, int n, int k);
+void lalo(FArray<bool>& a, int n, int k);
+void salo(FArray<std::string>& a, int n, int k);
+// Allocates an absent array with max(n+k, 0) elements; an allocated one is left alone.
+void ialo(FArray<int>& a, int n, int k);
+
+// Brings every library array to exactly the given sizes, keeping entries at their indices.
+void alolib(int ntypes, int nres, int maxdih, int maxat);
+// Resizes the structure arrays to a capacity of n structures (n = k = 0 releases them).
+void alostr(int n, int k);
+// Empties the data model (start-up).
+void nulify();
+// Releases every per-molecule array (not the library and not the sequence arrays).
+void dstroy();
+// Copies structure `from` into structure `to` (0 = working structure).
+void copstr(int from, int to);
+
+}  // namespace veldrix
