@@ -48,4 +48,45 @@ inline std::optional<int> stop_status(const std::function<void()>& f) {
   return std::nullopt;
 }
 
+// A molecule of nres residues with `per` atoms each (chain A, residues A1, A2, ...,
+// all atoms carbon and selected) and nstr structures whose coordinates start at 0.
+inline void make_molecule(int nres, int per, int nstr) {
+  VokanData& v = vokandata;
+  v.nr = nres;
+  v.na = nres * per;
+  v.ifira.allocate(Dim(nres + 1));
+  v.rnum.allocate(Dim(nres));
+  v.rnam.allocate(Dim(nres));
+  v.ichain.allocate(Dim(nres));
+  for (int r = 1; r <= nres; ++r) {
+    v.ifira(r) = (r - 1) * per + 1;
+    v.rnum(r) = "A" + std::to_string(r);
+    v.rnam(r) = "ALA";
+    v.ichain(r) = 1;
+  }
+  v.ifira(nres + 1) = v.na + 1;
+  v.iar.allocate(Dim(v.na));
+  v.anam.allocate(Dim(v.na));
+  v.iael.allocate(Dim(v.na));
+  v.asel.allocate(Dim(v.na));
+  v.adisp.allocate(Dim(v.na));
+  for (int a = 1; a <= v.na; ++a) {
+    v.iar(a) = (a - 1) / per + 1;
+    v.anam(a) = "C" + std::to_string((a - 1) % per + 1);
+    v.iael(a) = 6;
+    v.asel(a) = true;
+  }
+  alostr(nstr, 0);
+  v.nsstr = nstr;
+  for (int k = 1; k <= nstr; ++k) v.isstr(k) = k;
+}
+
+// Coordinates of atom a in structure s.
+inline void set_xyz(int s, int a, double x, double y, double z) {
+  VokanData& v = vokandata;
+  v.coo(1, v.col(s, a)) = x;
+  v.coo(2, v.col(s, a)) = y;
+  v.coo(3, v.col(s, a)) = z;
+}
+
 }  // namespace veldrix::testing
