@@ -263,6 +263,9 @@ bool within(double v, const std::optional<Bound>& lo, const std::optional<Bound>
   return true;
 }
 
+template <class T>
+bool read_range(std::string_view text, T& lo, T& hi, bool dash, bool* lo_given, bool* hi_given);
+
 // Converts the value of parameter k; false when it is refused.
 bool convert(const Entry& e, int k) {
   ParamData& pd = paramdata;
@@ -302,9 +305,10 @@ bool convert(const Entry& e, int k) {
     case Kind::real_range: {
       double lo = e.lo ? e.lo->value : -double(range_limit);
       double hi = e.hi ? e.hi->value : double(range_limit);
-      if (!ranger(v, lo, hi)) return false;
-      // "*" is the allowed range itself; given ends must respect strict bounds.
-      if (trim(v) != "*" && (!within(lo, e.lo, e.hi) || !within(hi, e.lo, e.hi))) return false;
+      // An end left out is the bound itself; only the ends given must respect strict bounds.
+      bool lo_given = false, hi_given = false;
+      if (!read_range(v, lo, hi, false, &lo_given, &hi_given)) return false;
+      if ((lo_given && !within(lo, e.lo, e.hi)) || (hi_given && !within(hi, e.lo, e.hi))) return false;
       pd.rpar(1, k) = lo;
       pd.rpar(2, k) = hi;
       return true;
@@ -337,8 +341,9 @@ bool range_end(std::string_view s, T& value) {
   return err == 0;
 }
 
+// dash: "a-b" separates too. lo_given/hi_given tell which ends the text named.
 template <class T>
-bool read_range(std::string_view text, T& lo, T& hi, bool dash) {
+bool read_range(std::string_view text, T& lo, T& hi, bool dash, bool* lo_given, bool* hi_given) {
   const std::string_view t = trim(text);
   if (t == "*") return true;
   T a = lo, b = hi;
@@ -351,8 +356,13 @@ bool read_range(std::string_view text, T& lo, T& hi, bool dash) {
   if (sep == std::string_view::npos) {
     if (is_blank(t) || !range_end(t, a)) return false;
     b = a;
-  } else if (!range_end(t.substr(0, sep), a) || !range_end(t.substr(sep + width), b)) {
-    return false;
+    if (lo_given) *lo_given = true;
+    if (hi_given) *hi_given = true;
+  } else {
+    const std::string_view p = t.substr(0, sep), q = t.substr(sep + width);
+    if (!range_end(p, a) || !range_end(q, b)) return false;
+    if (lo_given) *lo_given = !is_blank(p);
+    if (hi_given) *hi_given = !is_blank(q);
   }
   if (a < lo || b > hi || a > b) return false;
   lo = a;
@@ -582,9 +592,11 @@ int inlist(std::string& value, std::string_view alternatives) {
   return 0;
 }
 
-bool rangei(std::string_view text, int& lo, int& hi) { return read_range(text, lo, hi, true); }
+bool rangei(std::string_view text, int& lo, int& hi) { return read_range(text, lo, hi, true, nullptr, nullptr); }
 
-bool ranger(std::string_view text, double& lo, double& hi) { return read_range(text, lo, hi, false); }
+bool ranger(std::string_view text, double& lo, double& hi) {
+  return read_range(text, lo, hi, false, nullptr, nullptr);
+}
 
 void appext(std::string& name, std::string_view ext) {
   const std::string_view n = rtrim(name);
