@@ -91,6 +91,23 @@ TEST_F(Params, ReadLibraryWithPathOrEmptyWord) {
   EXPECT_EQ(refused({"lib"}, read_first), fatal_line("Missing parameter \"file\"."));
 }
 
+TEST_F(Params, ReadCommandOtherStages) {
+  // "read prot.pdb": the file word carries its own extension.
+  Words w{"prot.pdb", "unknown=skip", "chains=*"};
+  params(w, "file=* ** unknown=error|warning|skip=error");
+  EXPECT_EQ(getpar("file"), "prot.pdb");
+  EXPECT_EQ(iparam("unknown"), 3);
+  EXPECT_EQ(w, Words{"chains=*"});
+  // The library stage takes only the option "append".
+  Words none;
+  params(none, "append");
+  EXPECT_FALSE(option("append"));
+  Words app{"append"};
+  params(app, "append");
+  EXPECT_TRUE(option("append"));
+  EXPECT_EQ(refused({"append", "more"}, "append"), fatal_line("Illegal parameter \"more\"."));
+}
+
 TEST_F(Params, KeywordAbbreviations) {
   struct Case {
     const char* word;

@@ -319,6 +319,23 @@ TEST_F(Getsel, RefusedModesAndWords) {
   EXPECT_EQ(flagged(s), (std::vector<int>{2, 7}));
 }
 
+TEST_F(Getsel, StructuresCommandKeepSelection) {
+  // The structures command parses its words in two stages and reads "keep" as a selection.
+  std::vector<std::string> w{"overlay", "keep=CA :A2", "gap=0.30", "minimum=05"};
+  params(w, "action=insert|mean|list|clear|copy|select|sort|violate|secondary|hbonds|swap|calibrate|overlay|radius|"
+            "peakvolumes=list **");
+  setcmd("structures " + getpar("action"));
+  params(w, "keep=*= decrease=@r=1.2 absdecrease=@r=1.6 gap=@r=0.4 gapwidth=@i=3 "
+            "minimum=@i=8 buffer=@i=3 upper_rmsd=@r=0.1");
+  ASSERT_TRUE(havpar("keep"));
+  FArray<bool> keep;
+  getsel("keep", 1, keep);
+  EXPECT_EQ(flagged(keep), std::vector<int>{7});
+  EXPECT_DOUBLE_EQ(rparam("gap"), 0.30);
+  EXPECT_EQ(iparam("minimum"), 5);
+  EXPECT_EQ(flagged(vokandata.asel), (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
 TEST_F(Selection, MsplitSplitsEveryIdentifier) {
   make_peptide(4, 1);
   VokanData& v = vokandata;
