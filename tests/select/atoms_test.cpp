@@ -14,116 +14,67 @@
 namespace veldrix {
 namespace {
 
-using testing::atoms_where;
-using testing::Captured;
 using testing::flagged;
-using testing::make_peptide;
-using testing::stop_status;
 using Words = std::vector<std::string>;
+using V = std::vector<int>;
 
+// Three residues (atoms N CA C O QB each), every atom selected, CA of A1 without coordinates.
 class AtomsCommand : public ::testing::Test {
  protected:
-  Captured cap;
+  testing::Captured cap;
   void SetUp() override {
-    make_peptide(3, 2);  // every atom selected to begin with
+    testing::make_peptide(3, 2);
+    testing::set_xyz(2, 2, unknown_value, 0, 0);
     selectdata.nsel = -1;
   }
-  std::vector<int> backbone() {
-    return atoms_where([](const std::string& n, int) { return n == "N" || n == "CA" || n == "C"; });
-  }
+  void run(Words w) { atoms(w); }
 };
 
-TEST_F(AtomsCommand, SelectSetsTheGlobalSelection) {
-  Words w{"select", "BACKBONE"};
-  atoms(w);
-  EXPECT_EQ(flagged(vokandata.asel), backbone());
+TEST_F(AtomsCommand, SelectAndCount) {
+  run({"count", "BACKBONE"});
   EXPECT_EQ(selectdata.nsel, 9);
-  EXPECT_EQ(paramdata.prefix, "atoms_select_");
-  EXPECT_EQ(cap.text(), "");
-  // An operator combines with the selection left by the previous command.
-  Words more{"select", "+O :A2"};
-  atoms(more);
-  std::vector<int> want = backbone();
-  want.push_back(9);
-  std::sort(want.begin(), want.end());
-  EXPECT_EQ(flagged(vokandata.asel), want);
-  EXPECT_EQ(selectdata.nsel, 10);
-}
-
-TEST_F(AtomsCommand, RunScriptSelection) {
-  testing::set_xyz(2, 2, unknown_value, 0, 0);
-  Words w{"select", "BACKBONE ALL / WITHCOORDALL - &DUMMY"};
-  atoms(w);
-  std::vector<int> want = backbone();
-  std::erase(want, 2);
-  EXPECT_EQ(flagged(vokandata.asel), want);
+  EXPECT_EQ(flagged(vokandata.asel).size(), 15u) << "count leaves the selection";
+  run({"select", "BACKBONE ALL / WITHCOORDALL - &DUMMY"});
+  EXPECT_EQ(flagged(vokandata.asel), (V{1, 3, 6, 7, 8, 11, 12, 13}));
   EXPECT_EQ(selectdata.nsel, 8);
-  Words ranged{"select", "BACKBONE :1-40 / WITHCOORDALL - &DUMMY"};
-  atoms(ranged);
-  EXPECT_TRUE(flagged(vokandata.asel).empty());
-  EXPECT_EQ(selectdata.nsel, 0);
-}
-
-TEST_F(AtomsCommand, CountLeavesTheSelection) {
-  vokandata.asel(4) = false;
-  Words w{"count", "BACKBONE"};
-  atoms(w);
-  EXPECT_EQ(selectdata.nsel, 9);
-  EXPECT_EQ(flagged(vokandata.asel).size(), 14u);
-  EXPECT_FALSE(vokandata.asel(4));
-  EXPECT_EQ(cap.text(), "");
-  Words named{"co", "selection=CA"};
-  atoms(named);
+  EXPECT_EQ(paramdata.prefix, "atoms_select_");
+  run({"select", "+O :A2"});  // combined with the selection of the previous command
+  EXPECT_EQ(flagged(vokandata.asel), (V{1, 3, 6, 7, 8, 9, 11, 12, 13}));
+  run({"co", "selection=CA"});
   EXPECT_EQ(selectdata.nsel, 3);
+  run({});  // default action select without a selection keeps asel
+  EXPECT_EQ(selectdata.nsel, 9);
+  run({"select", "BACKBONE :1-40 / WITHCOORDALL - &DUMMY"});
+  EXPECT_TRUE(flagged(vokandata.asel).empty());
+  EXPECT_EQ(cap.text(), "") << "the command prints nothing";
 }
 
-TEST_F(AtomsCommand, OtherActionsDoNothing) {
-  for (const char* action : {"list", "set", "stereo", "swap", "gyration", "li"}) {
-    Words w{action, "BACKBONE", "whatever=1"};
-    atoms(w);
-    EXPECT_EQ(flagged(vokandata.asel).size(), 15u) << action;
-    EXPECT_EQ(selectdata.nsel, -1) << action;
-  }
-  EXPECT_EQ(cap.text(), "");
-}
-
-TEST_F(AtomsCommand, DefaultActionAndMissingSelection) {
-  Words none;
-  atoms(none);  // action select, no selection: asel is copied onto itself
+TEST_F(AtomsCommand, OtherActionsAreInert) {
+  for (const char* action : {"list", "set", "stereo", "gyration", "li"}) run({action, "BACKBONE", "whatever=1"});
   EXPECT_EQ(flagged(vokandata.asel).size(), 15u);
-  EXPECT_EQ(selectdata.nsel, 15);
-  Words sel_only{"selection=CA"};
-  atoms(sel_only);
-  EXPECT_EQ(flagged(vokandata.asel), (std::vector<int>{2, 7, 12}));
+  EXPECT_EQ(selectdata.nsel, -1);
 }
 
 TEST_F(AtomsCommand, SaveOnlySetsUpTheStore) {
-  Words blank{"select", "CA", "save="};
-  atoms(blank);
+  run({"select", "CA", "save="});
   EXPECT_TRUE(selectdata.slinit);
-  Words named{"select", "CA", "save=core"};
-  atoms(named);
+  run({"select", "CA", "save=core"});
   EXPECT_FALSE(selectdata.slinit);
   EXPECT_EQ(selectdata.nasl, 0) << "nothing is stored under the name";
 }
 
 TEST_F(AtomsCommand, Refusals) {
-  const auto message = [&](Words w) {
+  for (const auto& [words, message] : std::vector<std::pair<Words, std::string>>{
+           {{"frobnicate"}, R"(Illegal value "frobnicate" for parameter "action".)"},
+           {{"s"}, R"(Illegal value "s" for parameter "action".)"},
+           {{"select", "CA", "bogus=1"}, R"(Unknown parameter name "bogus".)"},
+           {{"select", "CA", "x", "y"}, R"(Illegal parameter "y".)"}}) {
     cap.clear();
-    EXPECT_EQ(stop_status([&] { atoms(w); }), std::optional<int>(1));
-    return cap.text();
-  };
-  EXPECT_EQ(message({"frobnicate"}), "*** FATAL ERROR: Illegal value \"frobnicate\" for parameter \"action\".\n");
-  EXPECT_EQ(message({"s"}), "*** FATAL ERROR: Illegal value \"s\" for parameter \"action\".\n");
-  EXPECT_EQ(message({"select", "CA", "bogus=1"}), "*** FATAL ERROR: Unknown parameter name \"bogus\".\n");
-  EXPECT_EQ(message({"select", "CA", "x", "y"}), "*** FATAL ERROR: Illegal parameter \"y\".\n");
-  // The selection is unchanged after a refused command.
+    EXPECT_EQ(testing::stop_status([&] { run(words); }), std::optional<int>(1));
+    EXPECT_EQ(cap.text(), "*** FATAL ERROR: " + message + "\n");
+  }
   EXPECT_EQ(flagged(vokandata.asel).size(), 15u);
-}
-
-TEST(AtomsTemplate, IsOneKeywordList) {
   EXPECT_EQ(atoms_template.size(), 112u);
-  EXPECT_NE(atoms_template.find("calibrate|observable"), std::string_view::npos);
 }
 
 }  // namespace
