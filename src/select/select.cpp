@@ -125,17 +125,17 @@ void mark_residue_item(std::string_view item, std::vector<char>& residues) {
 }
 
 void mark_residues(std::string_view word, std::vector<char>& residues) {
-  std::string spec;
+  std::string items;
   for (char c : word)
-    if (c != ':' && c != ' ') spec.push_back(c);
-  if (spec.empty() || spec == "*") {
+    if (c != ':' && c != ' ') items.push_back(c);
+  if (items.empty() || items == "*") {
     for (int r = 1; r <= vokandata.nr; ++r) residues[std::size_t(r)] = 1;
     return;
   }
   std::size_t p = 0;
   for (;;) {
-    const std::size_t comma = spec.find(',', p);
-    mark_residue_item(std::string_view(spec).substr(p, comma == std::string::npos ? std::string::npos : comma - p),
+    const std::size_t comma = items.find(',', p);
+    mark_residue_item(std::string_view(items).substr(p, comma == std::string::npos ? std::string::npos : comma - p),
                       residues);
     if (comma == std::string::npos) break;
     p = comma + 1;
