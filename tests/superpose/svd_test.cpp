@@ -146,6 +146,14 @@ TEST(Svd, NegligibilityIsAbsoluteNotRelative) {
   EXPECT_DOUBLE_EQ(tiny.w[0], 1e-15);
   EXPECT_DOUBLE_EQ(tiny.w[1], 1e-15);
   for (double x : tiny.w) EXPECT_GT(std::fabs(x - golden * 1e-15), 0.5e-15);
+
+  // A diagonal element of 1e-14 under a super-diagonal of 1e-13 is negligible too:
+  // the super-diagonal is rotated into the next value, which becomes
+  // sqrt(2) * 1e-13, while the small one stays 1e-14. (The true values are
+  // about 1.4177e-13 and 7.05e-15.)
+  const Decomposition cancel = decompose(2, 2, 2, {1e-14, 1e-13, 0, 1e-13});
+  EXPECT_NEAR(cancel.w[0], 1e-14, 1e-27);
+  EXPECT_NEAR(cancel.w[1], std::sqrt(2.0) * 1e-13, 1e-26);
 }
 
 TEST(Svd, NonConvergenceIsFatal) {
