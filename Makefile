@@ -7,7 +7,7 @@
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD   ?= build
 ASAN    ?= build-asan
-EXAMPLE ?= examples/2sdf.pdb
+EXAMPLE ?= -h
 
 .PHONY: all deps build run test check asan bench clean
 
