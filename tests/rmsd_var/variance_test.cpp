@@ -6,154 +6,112 @@
 #include <random>
 #include <vector>
 
-#include "molecule/vokandata.hpp"
 #include "rmsd_var/state.hpp"
 #include "rmsd_var/variance.hpp"
+#include "support.hpp"
 #include "test_support.hpp"
 
 namespace veldrix {
 namespace {
 
-using testing::make_molecule;
-using testing::set_xyz;
+using V = std::vector<double>;
 
-class Variance : public ::testing::Test {
- protected:
-  void SetUp() override {
-    testing::reset_all();
-    reset_rmsd_var();
-  }
-};
-
-TEST_F(Variance, DistanceInOneStructure) {
-  make_molecule(2, 1, 2);
-  set_xyz(2, 1, 1.0, 2.0, 3.0);
-  set_xyz(2, 2, 4.0, 6.0, 3.0);
-  set_xyz(1, 2, 100.0, 0.0, 0.0);
+TEST(Variance, DistancesAndPopulationVariances) {
+  testing::reset_all();
+  testing::make_molecule(2, 1, 2);
+  testing::set_xyz(2, 1, 1.0, 2.0, 3.0);
+  testing::set_xyz(2, 2, 4.0, 6.0, 3.0);
   EXPECT_DOUBLE_EQ(cdist(1, 2, 2), 5.0);
-  EXPECT_DOUBLE_EQ(cdist(2, 1, 2), 5.0);
-  EXPECT_DOUBLE_EQ(cdist(1, 2, 1), 100.0);
+  EXPECT_DOUBLE_EQ(cdist(1, 2, 1), 0.0);
   EXPECT_EQ(cdist(2, 2, 2), 0.0);
-}
+  EXPECT_EQ(variance(V{1.0, 3.0}), 1.0);  // division by n
+  EXPECT_EQ(variance(V{2.5, 2.5, 2.5}), 0.0);
+  EXPECT_EQ(variance(V{}), 0.0);  // an empty sample: no spread, no division by zero
 
-TEST_F(Variance, PopulationVariance) {
-  EXPECT_EQ(variance(std::vector<double>{1.0, 3.0}), 1.0);
-  EXPECT_EQ(variance(std::vector<double>{2.5, 2.5, 2.5}), 0.0);
-  EXPECT_DOUBLE_EQ(variance(std::vector<double>{1.0, 2.0, 3.0, 4.0}), 1.25);
-  // An empty sample has no spread and must not divide by zero.
-  const double empty = variance(std::vector<double>{});
-  EXPECT_EQ(empty, 0.0);
-}
-
-TEST_F(Variance, VarianceOfSelectedEntries) {
   FArray<double, 2> m(Dim(4), Dim(4));
   for (int i = 1; i <= 4; ++i)
     for (int j = 1; j <= 4; ++j) m(i, j) = 10.0 * i + j;
-  // Two indices: the entry itself, in index order (not a variance of one value).
-  EXPECT_EQ(variance_from_index(m, std::vector<int>{2, 3}), 23.0);
+  EXPECT_EQ(variance_from_index(m, std::vector<int>{2, 3}), 23.0);  // the entry, in index order
   EXPECT_EQ(variance_from_index(m, std::vector<int>{3, 2}), 32.0);
-  // Three indices: entries m(1,2) = 12, m(1,4) = 14, m(2,4) = 24.
-  const double mean = (12.0 + 14.0 + 24.0) / 3.0;
-  const double expect = ((12 - mean) * (12 - mean) + (14 - mean) * (14 - mean) + (24 - mean) * (24 - mean)) / 3.0;
-  EXPECT_NEAR(variance_from_index(m, std::vector<int>{1, 2, 4}), expect, 1e-12);
-  // Fewer than two indices select nothing.
+  // Entries m(1,2), m(1,4), m(2,4) = 12, 14, 24: mean 50/3.
+  EXPECT_NEAR(variance_from_index(m, std::vector<int>{1, 2, 4}), (144.0 + 196.0 + 576.0) / 3.0 - 2500.0 / 9.0, 1e-11);
   EXPECT_EQ(variance_from_index(m, std::vector<int>{3}), 0.0);
-  EXPECT_EQ(variance_from_index(m, std::vector<int>{}), 0.0);
 }
 
-TEST_F(Variance, OrderParameter) {
-  EXPECT_NEAR(calc_order_parameter(std::vector<double>{0.0, std::numbers::pi}), 0.0, 1e-15);
-  EXPECT_NEAR(calc_order_parameter(std::vector<double>{1.2, 1.2, 1.2}), 1.0, 1e-15);
-  // Angles a quarter turn apart: |(1, 0) + (0, 1)| / 2.
-  EXPECT_NEAR(calc_order_parameter(std::vector<double>{0.0, std::numbers::pi / 2}), std::sqrt(2.0) / 2.0, 1e-15);
+TEST(Variance, OrderParameter) {
+  reset_rmsd_var();
+  EXPECT_NEAR(calc_order_parameter(V{0.0, std::numbers::pi}), 0.0, 1e-15);
+  EXPECT_NEAR(calc_order_parameter(V{1.2, 1.2, 1.2}), 1.0, 1e-15);
+  EXPECT_NEAR(calc_order_parameter(V{0.0, std::numbers::pi / 2}), std::sqrt(0.5), 1e-15);
   EXPECT_NEAR(rmsd_var.total_vector[0], 1.0, 1e-15);
   EXPECT_NEAR(rmsd_var.total_vector[1], 1.0, 1e-15);
-  EXPECT_EQ(calc_order_parameter(std::vector<double>{}), 0.0);
-  EXPECT_EQ(calc_order_parameter(std::vector<double>{0.0, NAN}), 0.0);
+  EXPECT_EQ(calc_order_parameter(V{}), 0.0);
+  EXPECT_EQ(calc_order_parameter(V{0.0, NAN}), 0.0);  // never a NaN for the sort
 }
 
-TEST_F(Variance, KneeOfSortedCurve) {
-  EXPECT_EQ(calc_cutoff(std::vector<double>{1.0, 0.9, 0.8, 0.1}), 3);
-  // A straight line: every t equals n, the first one wins.
-  EXPECT_EQ(calc_cutoff(std::vector<double>{1.0, 0.8, 0.6, 0.4, 0.2}), 1);
-  // High plateau, then a drop: the knee is the last point of the plateau.
-  EXPECT_EQ(calc_cutoff(std::vector<double>{0.99, 0.98, 0.97, 0.96, 0.3, 0.2, 0.1}), 4);
-  // Flat curves, one point, no points: no finite scale, the result is 1.
-  EXPECT_EQ(calc_cutoff(std::vector<double>{0.5, 0.5, 0.5}), 1);
-  EXPECT_EQ(calc_cutoff(std::vector<double>{0.7}), 1);
-  EXPECT_EQ(calc_cutoff(std::vector<double>{}), 1);
+TEST(Variance, KneeOfSortedCurve) {
+  EXPECT_EQ(calc_cutoff(V{1.0, 0.9, 0.8, 0.1}), 3);  // t = 4, 4.67, 5.33, 4
+  EXPECT_EQ(calc_cutoff(V{1.0, 0.8, 0.6, 0.4, 0.2}), 1);  // linear: every t equals n
+  EXPECT_EQ(calc_cutoff(V{0.99, 0.98, 0.97, 0.96, 0.3, 0.2, 0.1}), 4);
+  EXPECT_EQ(calc_cutoff(V{0.5, 0.5, 0.5}), 1);  // flat: no finite scale
+  EXPECT_EQ(calc_cutoff(V{0.7}), 1);
+  EXPECT_EQ(calc_cutoff(V{}), 1);
 }
 
-TEST_F(Variance, SpreadNormalisation) {
-  std::vector<std::optional<double>> x{7.0, 2.0, 4.0, 6.0};
+TEST(Variance, SpreadNormalisation) {
+  using O = std::vector<std::optional<double>>;
+  O x{7.0, 2.0, 4.0, 6.0};
   normalize_avrg_spread(x);
-  ASSERT_TRUE(x[0] && x[1] && x[2] && x[3]);
-  EXPECT_EQ(*x[0], 7.0);
-  EXPECT_EQ(*x[1], 1.0);
-  EXPECT_EQ(*x[2], 2.0);
-  EXPECT_EQ(*x[3], 3.0);
-
+  EXPECT_EQ(x, (O{7.0, 1.0, 2.0, 3.0}));
   // Equal values after the first leave no scale: those entries are undefined.
-  std::vector<std::optional<double>> flat{10000.0, 0.4, 0.4, 0.4};
-  normalize_avrg_spread(flat);
-  ASSERT_TRUE(flat[0].has_value());
-  EXPECT_EQ(*flat[0], 10000.0);
-  EXPECT_FALSE(flat[1] || flat[2] || flat[3]);
-
-  std::vector<std::optional<double>> two{5.0, 3.0};
-  normalize_avrg_spread(two);
-  EXPECT_EQ(two[0], 5.0);
-  EXPECT_FALSE(two[1].has_value());
-
-  std::vector<std::optional<double>> one{3.0};
-  normalize_avrg_spread(one);
-  EXPECT_EQ(one[0], 3.0);
+  x = {10000.0, 0.4, 0.4, 0.4};
+  normalize_avrg_spread(x);
+  EXPECT_EQ(x, (O{10000.0, std::nullopt, std::nullopt, std::nullopt}));
+  x = {5.0, 3.0};
+  normalize_avrg_spread(x);
+  EXPECT_EQ(x, (O{5.0, std::nullopt}));
+  x = {3.0};
+  normalize_avrg_spread(x);
+  EXPECT_EQ(x, (O{3.0}));
 }
 
-TEST_F(Variance, VarianceMatrixMatchesPairwiseDistances) {
-  const int nres = 9, nstr = 6;
-  make_molecule(nres, 1, nstr);
+TEST(Variance, VarianceMatrixMatchesPairwiseDistances) {
+  testing::reset_all();
+  testing::make_molecule(9, 1, 6);
   std::mt19937 gen(7);
   std::uniform_real_distribution<double> u(-20.0, 20.0);
-  for (int s = 0; s <= nstr; ++s)
-    for (int a = 1; a <= nres; ++a) set_xyz(s, a, u(gen), u(gen), u(gen));
-  set_xyz(4, 5, unknown_value, unknown_value, unknown_value);  // absent atom: a huge distance, still finite
-  const std::vector<int> structures{5, 2, 4, 6};
-  const std::vector<int> atoms{2, 3, 5, 8, 9};
+  for (int s = 0; s <= 6; ++s)
+    for (int a = 1; a <= 9; ++a) testing::set_xyz(s, a, u(gen), u(gen), u(gen));
+  testing::set_xyz(4, 5, unknown_value, unknown_value, unknown_value);  // huge but finite
+  const std::vector<int> structures{5, 2, 4, 6}, atoms{2, 3, 5, 8, 9};
   FArray<double, 2> v;
   fill_variance_matrix(v, structures, atoms);
   ASSERT_EQ(v.extent(0), atoms.size());
-  for (std::size_t i = 0; i < atoms.size(); ++i) {
-    EXPECT_EQ(v(int(i) + 1, int(i) + 1), 0.0);
-    for (std::size_t j = 0; j < atoms.size(); ++j) {
-      if (i == j) continue;
-      std::vector<double> d;
-      for (int s : structures) d.push_back(cdist(atoms[i], atoms[j], s));
-      EXPECT_EQ(v(int(i) + 1, int(j) + 1), variance(d)) << i << " " << j;
-      EXPECT_TRUE(std::isfinite(v(int(i) + 1, int(j) + 1)));
+  for (int i = 1; i <= 5; ++i)
+    for (int j = 1; j <= 5; ++j) {
+      V d;
+      for (int s : structures) d.push_back(cdist(atoms[std::size_t(i - 1)], atoms[std::size_t(j - 1)], s));
+      EXPECT_EQ(v(i, j), i == j ? 0.0 : variance(d)) << i << " " << j;  // bit for bit
     }
-  }
 }
 
-TEST_F(Variance, CoreAtomsOnePerResidue) {
-  // Three residues of four atoms; axis atoms marked: residue 1 atoms 2, 3;
-  // residue 2 atoms 5, 7, 8; residue 3 only atom 10.
-  make_molecule(3, 4, 2);
+TEST(Variance, CoreAtomsOnePerResidue) {
+  testing::reset_all();
+  testing::make_molecule(3, 4, 2);
   VokanData& v = vokandata;
   v.nd = 6;
   v.idr.allocate(Dim(6));
   const int owner[6] = {2, 1, 2, 3, 2, 1};
   for (int k = 1; k <= 6; ++k) v.idr(k) = owner[k - 1];
   FArray<bool> axis(Dim(v.na));
-  for (int a : {2, 3, 5, 7, 8, 10}) axis(a) = true;
+  for (int a : {2, 3, 5, 7, 8, 10}) axis(a) = true;  // residue 3 has one axis atom only
   FArray<int> core;
   get_core_atom_list(axis, std::vector<int>{1, 3, 4, 0, 2, 5, 6, -1000}, core);
-  ASSERT_EQ(int(core.extent()), v.na);
-  // Residue 2 (angles 1, 3, 5) gives its second axis atom 7 once; residue 3 has
-  // a single axis atom and gives none; residue 1 gives atom 3.
-  EXPECT_EQ(core(1), 7);
-  EXPECT_EQ(core(2), 3);
-  for (int k = 3; k <= v.na; ++k) EXPECT_EQ(core(k), -1000);
+  std::vector<int> got(core.begin(), core.end());
+  std::vector<int> want(12, -1000);
+  want[0] = 7;  // second axis atom of residue 2, once for its three angles
+  want[1] = 3;
+  EXPECT_EQ(got, want);
 }
 
 }  // namespace
