@@ -13,6 +13,7 @@
 #include "rmsd_var/state.hpp"
 #include "rmsd_var/variance.hpp"
 #include "superpose/overlay.hpp"
+#include "util/profile.hpp"
 #include "util/sort.hpp"
 
 namespace veldrix {
@@ -94,6 +95,7 @@ void find_best_superpos_ranges(const FArray<bool>& keep, double gap, double decr
   if (keep.allocated())
     for (int r = 1; r <= std::min(v.nr, keep.ubound()); ++r) keepr(r) = keep(r);
 
+  std::optional<PhaseTimer> timer(std::in_place, Phase::order_and_variances);
   const FArray<bool> axis = axis_atoms();
 
   // Order parameter of every free angle over the structures 1..nsstr.
@@ -128,10 +130,12 @@ void find_best_superpos_ranges(const FArray<bool>& keep, double gap, double decr
   FArray<double, 2> variances;
   fill_variance_matrix(variances, std::span<const int>(v.isstr.begin(), std::size_t(v.nsstr)), core);
 
+  timer.emplace(Phase::clustering);
   std::vector<LevelRecord> levels(static_cast<std::size_t>(ncore));
   std::vector<double> spread(static_cast<std::size_t>(ncore));
   perform_clustering(levels, spread, core, axis, variances);
   variances.deallocate();
+  timer.emplace(Phase::domain_search);
 
   std::vector<std::optional<double>> normalised(spread.begin(), spread.end());
   auto renormalise = [&](int start) {
