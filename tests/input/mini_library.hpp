@@ -74,10 +74,11 @@ inline void load_library(const std::string& text = std::string(mini_atom_types) 
 
 // One ATOM record in the PDB column layout.
 inline std::string atom_record(int serial, const std::string& name, const std::string& residue, char chain,
-                               int number, double x, double y, double z, char altloc = ' ') {
-  char buf[128];
-  std::snprintf(buf, sizeof buf, "ATOM  %5d %-4s%c%-4s%c%4d    %8.3f%8.3f%8.3f  1.00  0.00", serial, name.c_str(),
-                altloc, residue.c_str(), chain, number, x, y, z);
+                               int number, double x, double y, double z, char altloc = ' ',
+                               const char* tail = "  1.00  0.00") {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "ATOM  %5d %-4s%c%-4s%c%4d    %8.3f%8.3f%8.3f%s", serial, name.c_str(), altloc,
+                residue.c_str(), chain, number, x, y, z, tail);
   return buf;
 }
 
