@@ -26,13 +26,12 @@ struct ArmsdScratch {
 };
 thread_local ArmsdScratch scratch;
 
-bool defined_in_all(const VokanData& v, int atom) {
-  for (int k = 1; k <= v.nsstr; ++k) {
-    const int c = v.col(v.isstr(k), atom);
-    for (int i = 1; i <= 3; ++i)
-      if (!(std::fabs(v.coo(i, c)) < coordinate_limit)) return false;
-  }
-  return true;
+// Coordinates of atom a of a structure are base[3a .. 3a+2], base being its column 0.
+const double* structure_base(const VokanData& v, int s) { return v.coo.ptr(1, v.col(s, 0)); }
+
+bool defined(const double* c) {
+  return std::fabs(c[0]) < coordinate_limit && std::fabs(c[1]) < coordinate_limit &&
+         std::fabs(c[2]) < coordinate_limit;
 }
 
 // Segments of the residue flags f(1..nr+1): maximal runs of true.
@@ -65,7 +64,15 @@ double armsd(const FArray<bool>& sel, int /*mode: only 0 is used*/) {
   w.atoms.clear();
   const int limit = std::min(v.na, sel.ubound());
   for (int a = std::max(1, sel.lbound()); a <= limit; ++a)
-    if (sel(a) && defined_in_all(v, a)) w.atoms.push_back(a);
+    if (sel(a)) w.atoms.push_back(a);
+  // Keep the atoms defined in every member, one structure at a time (memory order).
+  for (int k = 1; k <= ns && w.atoms.size() >= 4; ++k) {
+    const double* base = structure_base(v, v.isstr(k));
+    std::size_t kept = 0;
+    for (const int a : w.atoms)
+      if (defined(base + 3 * std::size_t(a))) w.atoms[kept++] = a;
+    w.atoms.resize(kept);
+  }
   const int nu = int(w.atoms.size());
   if (nu < 4) return -1.0;
 
@@ -81,9 +88,9 @@ double armsd(const FArray<bool>& sel, int /*mode: only 0 is used*/) {
   // Gather the usable atoms of every member into one contiguous block each.
   for (int k = 1; k <= ns; ++k) {
     double* out = member(k).data();
-    const int s = v.isstr(k);
+    const double* base = structure_base(v, v.isstr(k));
     for (int j = 0; j < nu; ++j) {
-      const double* c = v.coo.ptr(1, v.col(s, w.atoms[std::size_t(j)]));
+      const double* c = base + 3 * std::size_t(w.atoms[std::size_t(j)]);
       out[3 * j] = c[0];
       out[3 * j + 1] = c[1];
       out[3 * j + 2] = c[2];

@@ -15,6 +15,12 @@ namespace {
 // |a| with the sign of b (b = 0 counts as positive).
 double sign(double a, double b) { return b >= 0.0 ? std::fabs(a) : -std::fabs(a); }
 
+// 1-based view of a vector.
+struct Vec {
+  double* p;
+  double& operator[](int i) const { return p[i - 1]; }
+};
+
 // 1-based column-major view of a matrix with leading dimension ld.
 struct Mat {
   double* p;
@@ -40,7 +46,7 @@ void svd(std::span<double> a_, int m, int n, int mp, int np, std::span<double> w
   if (m < 1 || n < 1) return;
   const Mat a{a_.data(), mp};
   const Mat v{v_.data(), np};
-  double* w = w_.data() - 1;  // w[1..n]
+  const Vec w{w_.data()};
 
   // The super-diagonal work vector: on the stack for the sizes this program uses.
   std::array<double, 101> rv1_small{};
@@ -261,31 +267,44 @@ void svd(std::span<double> a_, int m, int n, int mp, int np, std::span<double> w
 double rmsd(std::span<double> x, std::span<const double> y, int n, int mode, std::span<double> z, int m) {
   if (n <= 3) return 0.0;
 
-  // Centroids: sums, then one division.
-  std::array<double, 3> cx{}, cy{};
-  for (int k = 0; k < n; ++k)
-    for (int i = 0; i < 3; ++i) {
-      cx[i] += x[3 * k + i];
-      cy[i] += y[3 * k + i];
-    }
-  for (int i = 0; i < 3; ++i) {
-    cx[i] /= n;
-    cy[i] /= n;
+  // Centroids: sums, then one division. The loops below keep their sums in
+  // scalars, point by point in order, so that they compile to tight code.
+  const double* px = x.data();
+  const double* py = y.data();
+  double sx1 = 0.0, sx2 = 0.0, sx3 = 0.0, sy1 = 0.0, sy2 = 0.0, sy3 = 0.0;
+  for (int k = 0; k < n; ++k) {
+    const double* p = px + 3 * k;
+    const double* q = py + 3 * k;
+    sx1 += p[0];
+    sx2 += p[1];
+    sx3 += p[2];
+    sy1 += q[0];
+    sy2 += q[1];
+    sy3 += q[2];
   }
+  const std::array<double, 3> cx{sx1 / n, sx2 / n, sx3 / n};
+  const std::array<double, 3> cy{sy1 / n, sy2 / n, sy3 / n};
 
   // Correlation matrix, column by column: c(i,j) = mean of a(i) * b(j) over the
   // centred points (rows follow the moved set). The centred coordinates are formed
   // on the fly; they are exactly the values a centred copy would hold.
-  std::array<double, 9> c{};
+  double c11 = 0.0, c21 = 0.0, c31 = 0.0, c12 = 0.0, c22 = 0.0, c32 = 0.0, c13 = 0.0, c23 = 0.0, c33 = 0.0;
   for (int k = 0; k < n; ++k) {
-    const double* px = &x[3 * k];
-    const double* py = &y[3 * k];
-    const double a[3] = {px[0] - cx[0], px[1] - cx[1], px[2] - cx[2]};
-    const double b[3] = {py[0] - cy[0], py[1] - cy[1], py[2] - cy[2]};
-    for (int j = 0; j < 3; ++j)
-      for (int i = 0; i < 3; ++i) c[i + 3 * j] += a[i] * b[j];
+    const double* p = px + 3 * k;
+    const double* q = py + 3 * k;
+    const double a1 = p[0] - cx[0], a2 = p[1] - cx[1], a3 = p[2] - cx[2];
+    const double b1 = q[0] - cy[0], b2 = q[1] - cy[1], b3 = q[2] - cy[2];
+    c11 += a1 * b1;
+    c21 += a2 * b1;
+    c31 += a3 * b1;
+    c12 += a1 * b2;
+    c22 += a2 * b2;
+    c32 += a3 * b2;
+    c13 += a1 * b3;
+    c23 += a2 * b3;
+    c33 += a3 * b3;
   }
-  for (double& e : c) e /= n;
+  std::array<double, 9> c{c11 / n, c21 / n, c31 / n, c12 / n, c22 / n, c32 / n, c13 / n, c23 / n, c33 / n};
 
   // Determinant by cofactor expansion along the first row, before c is overwritten.
   auto at = [&](int i, int j) { return c[(i - 1) + 3 * (j - 1)]; };
@@ -320,32 +339,34 @@ double rmsd(std::span<double> x, std::span<const double> y, int n, int mode, std
       r[i + 3 * j] = s;
     }
 
-  auto rotate = [&r](const double a[3], double out[3]) {
-    for (int i = 0; i < 3; ++i) out[i] = r[i] * a[0] + r[i + 3] * a[1] + r[i + 6] * a[2];
-  };
-
+  const double r11 = r[0], r21 = r[1], r31 = r[2], r12 = r[3], r22 = r[4], r32 = r[5], r13 = r[6], r23 = r[7],
+               r33 = r[8];
   double sum = 0.0;
   for (int k = 0; k < n; ++k) {
-    double* px = &x[3 * k];
-    const double* py = &y[3 * k];
-    const double a[3] = {px[0] - cx[0], px[1] - cx[1], px[2] - cx[2]};
-    double ra[3];
-    rotate(a, ra);
-    for (int i = 0; i < 3; ++i) {
-      const double dev = ra[i] - (py[i] - cy[i]);
-      sum += dev * dev;
+    double* p = x.data() + 3 * k;
+    const double* q = py + 3 * k;
+    const double a1 = p[0] - cx[0], a2 = p[1] - cx[1], a3 = p[2] - cx[2];
+    const double e1 = r11 * a1 + r12 * a2 + r13 * a3;
+    const double e2 = r21 * a1 + r22 * a2 + r23 * a3;
+    const double e3 = r31 * a1 + r32 * a2 + r33 * a3;
+    const double d1 = e1 - (q[0] - cy[0]), d2 = e2 - (q[1] - cy[1]), d3 = e3 - (q[2] - cy[2]);
+    sum += d1 * d1;
+    sum += d2 * d2;
+    sum += d3 * d3;
+    if (mode < 0) {
+      p[0] = e1 + cy[0];
+      p[1] = e2 + cy[1];
+      p[2] = e3 + cy[2];
     }
-    if (mode < 0)
-      for (int i = 0; i < 3; ++i) px[i] = ra[i] + cy[i];
   }
 
   if (mode > 0)
     for (int k = 0; k < m; ++k) {
-      double* pz = &z[3 * k];
-      const double a[3] = {pz[0] - cx[0], pz[1] - cx[1], pz[2] - cx[2]};
-      double ra[3];
-      rotate(a, ra);
-      for (int i = 0; i < 3; ++i) pz[i] = ra[i] + cy[i];
+      double* p = z.data() + 3 * k;
+      const double a1 = p[0] - cx[0], a2 = p[1] - cx[1], a3 = p[2] - cx[2];
+      p[0] = r11 * a1 + r12 * a2 + r13 * a3 + cy[0];
+      p[1] = r21 * a1 + r22 * a2 + r23 * a3 + cy[1];
+      p[2] = r31 * a1 + r32 * a2 + r33 * a3 + cy[2];
     }
 
   return std::sqrt(sum / n);
