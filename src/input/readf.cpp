@@ -66,6 +66,7 @@ void read_pdb(std::ifstream& file, std::vector<std::string>& words, int unknown)
     if (haverr()) return;
     iniseq();
     if (haverr()) return;
+    v.nsstr = 0;  // the structures of the previous molecule went with it
     rewind(file);
   }
 
@@ -83,6 +84,7 @@ void read_pdb(std::ifstream& file, std::vector<std::string>& words, int unknown)
     (v.i0styp == 1 ? nflexible : nrigid) = 1;
   } else {
     // Structures that came from a file are replaced.
+    v.nsstr = std::min(v.nsstr, v.structure_capacity());
     for (int k = 1; k <= v.nsstr; ++k)
       if (v.isstr(k) > 0) {
         v.nsstr = k - 1;

@@ -281,6 +281,22 @@ TEST(Readf, CommandWordsFilesAndLibraries) {
   readf(words, true);
   EXPECT_EQ(out2.text(), read_message(pdb.path(), "2 flexible conformers"));
   EXPECT_EQ(readdata.filnam, pdb.path());
+  // A new molecule (after a library read, or with "new") starts a new ensemble.
+  const Ensemble small = make_ensemble(2, 1, false);
+  const TempFile other(small.text, "other.pdb");
+  Captured out3;
+  load_library();
+  read_pdb(pdb.path());
+  EXPECT_EQ(vokandata.nsstr, 2);
+  read_pdb(other.path(), {"unknown=skip", "new"});
+  EXPECT_EQ(vokandata.nr, 2);
+  EXPECT_EQ(vokandata.nsstr, 1);
+  std::vector<std::string> relib = {"lib", lib.path()};
+  readf(relib, true);
+  EXPECT_EQ(vokandata.nr, 0);
+  read_pdb(pdb.path());
+  EXPECT_EQ(vokandata.nr, 3);
+  EXPECT_EQ(vokandata.nsstr, 2);
 }
 
 }  // namespace
