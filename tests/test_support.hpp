@@ -9,6 +9,8 @@
 #include "command/message.hpp"
 #include "command/params.hpp"
 #include "command/praxel.hpp"
+#include "input/getcor.hpp"
+#include "input/readf.hpp"
 #include "molecule/vokandata.hpp"
 #include "select/select.hpp"
 
@@ -21,6 +23,8 @@ inline void reset_all() {
   paramdata = ParamData{};
   vokandata = VokanData{};
   reset_select();
+  reset_pdbread();
+  reset_readdata();
 }
 
 // Resets the state and captures everything putlin prints while it lives.

@@ -1,0 +1,286 @@
+// PDB coordinate reader: one model at a time into the working structure, flexible or rigid.
+#include "input/getcor.hpp"
+
+#include <cmath>
+#include <istream>
+#include <numbers>
+
+#include "command/message.hpp"
+#include "command/praxel.hpp"
+#include "input/pdbfields.hpp"
+#include "molecule/tree.hpp"
+#include "molecule/vokandata.hpp"
+#include "superpose/rmsd.hpp"
+#include "util/text.hpp"
+
+namespace veldrix {
+
+void reset_pdbread() { pdbread = PdbReadData{}; }
+
+namespace {
+
+constexpr std::string_view extra_digits_remark = "B-FACTOR COLUMN STORES ADDITIONAL COORDINATE DIGITS";
+constexpr std::size_t name_width = 5;
+
+[[noreturn]] void cannot_read(int number, std::string_view text) {
+  fatmsg("Cannot read line " + intp(number) + ":" + "@/" + strp(text));
+}
+
+void build_index() {
+  PdbReadData& d = pdbread;
+  const VokanData& v = vokandata;
+  d.index.clear();
+  d.index.reserve(std::size_t(std::max(v.nr, 0)));
+  for (int i = 1; i <= v.nr; ++i) d.index.emplace(std::string(rtrim(v.rnum(i))), i);
+  d.index_valid = true;
+}
+
+// First residue whose identifier is id, or (for chain A) id without its chain character.
+int find_residue(std::string_view id) {
+  PdbReadData& d = pdbread;
+  if (!d.index_valid) build_index();
+  int found = 0;
+  const std::string key(rtrim(id));
+  if (auto it = d.index.find(key); it != d.index.end()) found = it->second;
+  if (!key.empty() && key[0] == 'A') {
+    if (auto it = d.index.find(key.substr(1)); it != d.index.end() && (found == 0 || it->second < found))
+      found = it->second;
+  }
+  return found;
+}
+
+// Atom name of a record: left-adjusted; a leading digit goes to the end, blanks dropped (1HB is HB1).
+std::string record_atom_name(std::string_view line) {
+  const std::string raw = columns(line, 13, 16);
+  const std::string_view s = trim(raw);
+  if (s.empty() || s[0] < '0' || s[0] > '9') return std::string(s);
+  std::string name;
+  for (char c : s.substr(1))
+    if (c != ' ') name.push_back(c);
+  name.push_back(s[0]);
+  return name;
+}
+
+// Adds the extra digits of columns 61-66 to the coordinates: a sign code, then one digit per axis.
+void add_extra_digits(std::string_view line, int number, double& x, double& y, double& z) {
+  const std::optional<int> code = int_field(columns(line, 61, 62));
+  const std::optional<int> dx = int_field(columns(line, 63, 63));
+  const std::optional<int> dy = int_field(columns(line, 65, 65));
+  const std::optional<int> dz = int_field(columns(line, 66, 66));
+  if (!code || !dx || !dy || !dz) cannot_read(number, line);
+  int s = *code;
+  for (auto [c, digit] : {std::pair<double*, int>{&x, *dx}, {&y, *dy}, {&z, *dz}}) {
+    float correction = float(digit) * 0.0001f;
+    if (s % 2 != 0) correction = -correction;
+    *c += double(correction);
+    s /= 2;
+  }
+}
+
+bool has_coordinates(const double* p) {
+  return std::abs(p[0]) < 1.0e8 && std::abs(p[1]) < 1.0e8 && std::abs(p[2]) < 1.0e8;
+}
+
+// End of a model: angles measured, reference rebuilt, and the model kept as
+// generated from its angles (flexible) or as read (rigid).
+void finish_model(int mode, int unknown) {
+  VokanData& v = vokandata;
+  PdbReadData& d = pdbread;
+  const int nf = v.ndfree, na = v.na;
+  int defined = 0;
+  for (int i = 1; i <= v.nd; ++i) {
+    const double value = calang(i, 0);
+    const bool known = !(value > 2.0 * std::numbers::pi);
+    if (i <= nf) {
+      v.dval(i) = known ? value : 0.0;
+      defined += known ? 1 : 0;
+    } else if (known && std::abs(value - v.dval(i)) > 0.0001) {
+      v.dval(i) = value;
+    }
+  }
+  if (defined < nf) {
+    v.i0styp = 2;
+    if (unknown <= 1) wrnmsg(plural(nf - defined, "free angle") + " not defined.");
+  }
+  gencor(1);
+  if (v.i0styp == 1 || v.i0styp == 2) {
+    gener();
+    return;
+  }
+
+  // Undecided: the model is flexible when the coordinates generated from its
+  // angles reproduce the coordinates as read.
+  d.saved.resize(3 * std::size_t(na));
+  for (int a = 1; a <= na; ++a)
+    for (int x = 1; x <= 3; ++x) d.saved[3 * std::size_t(a - 1) + std::size_t(x - 1)] = v.coo(x, v.col(0, a));
+  v.i0styp = 1;
+  gener();
+  d.as_read.clear();
+  d.rebuilt.clear();
+  for (int a = 1; a <= na; ++a) {
+    const double* read = &d.saved[3 * std::size_t(a - 1)];
+    const double* made = v.coo.ptr(1, v.col(0, a));
+    if (!has_coordinates(read) || made[0] == unknown_value) continue;
+    d.as_read.insert(d.as_read.end(), read, read + 3);
+    d.rebuilt.insert(d.rebuilt.end(), made, made + 3);
+  }
+  const int n = int(d.as_read.size() / 3);
+  bool rigid;
+  if (n <= 3) {
+    wrnmsg("Too few atoms. Assuming a rigid structure.");
+    rigid = true;
+  } else {
+    double unused[3] = {0.0, 0.0, 0.0};
+    const double deviation = rmsd(d.rebuilt, d.as_read, n, 0, unused, 1);
+    const double threshold = 0.003 * std::sqrt(double(v.nr)) * (mode == 2 ? 10.0 : 1.0);
+    rigid = !(deviation <= threshold);
+  }
+  if (rigid) {
+    v.i0styp = 2;
+    for (int a = 1; a <= na; ++a)
+      for (int x = 1; x <= 3; ++x) v.coo(x, v.col(0, a)) = d.saved[3 * std::size_t(a - 1) + std::size_t(x - 1)];
+  }
+}
+
+}  // namespace
+
+int iresid(std::string_view id, std::string_view name, int unknown) {
+  PdbReadData& d = pdbread;
+  if (unknown == 3) {
+    d.rnp = std::string(rtrim(id));
+    d.rp = std::string(rtrim(name));
+    d.index_valid = false;
+    return 0;
+  }
+  const VokanData& v = vokandata;
+  const int r = find_residue(id);
+  const std::string_view given = rtrim(name);
+  if (r > 0) {
+    if (unknown < 2 && !same(given, v.rnam(r)) && given != "*" && !(same(id, d.rnp) && same(given, d.rp)))
+      wrnmsg("Wrong name " + strq(given) + " for residue " + strp(v.rnam(r)) + " " + strp(v.rnum(r)) + ".");
+  } else {
+    if (unknown == 0) fatmsg("Illegal residue number " + strp(rtrim(id)) + ".");
+    if (unknown == 1 && !same(id, d.rnp)) wrnmsg("Illegal residue number " + strp(rtrim(id)) + ".");
+  }
+  d.rnp = std::string(rtrim(id));
+  d.rp = std::string(given);
+  return r;
+}
+
+int iatom(std::string_view name, int residue, int unknown) {
+  const VokanData& v = vokandata;
+  PdbReadData& d = pdbread;
+  const std::string_view n = rtrim(name);
+  const int lo = v.ifira(residue), hi = v.ifira(residue + 1) - 1;
+  auto find = [&](std::string_view s) {
+    if (s.empty()) return 0;
+    for (int a = lo; a <= hi; ++a)
+      if (same(v.anam(a), s)) return a;
+    return 0;
+  };
+  if (const int a = find(n)) return a;
+  d.a1.clear();
+  d.a2.clear();
+  if (starts_with(n, "H")) {
+    d.a1 = field("Q" + std::string(n.substr(1)), name_width);
+    d.a2 = field("QQ" + std::string(n.substr(1)), name_width);
+  } else if (starts_with(n, "QQ")) {
+    d.a1 = field("H" + std::string(n.substr(2)), name_width);
+  } else if (starts_with(n, "Q")) {
+    d.a1 = field("H" + std::string(n.substr(1)), name_width);
+  }
+  if (const int a = find(d.a1)) return a;
+  if (const int a = find(d.a2)) return a;
+  if (unknown <= 1) {
+    const std::string text = "Illegal atom name " + strq(n) + " for residue " + strp(v.rnam(residue)) + " " +
+                             strp(v.rnum(residue)) + ".";
+    if (unknown == 0) fatmsg(text);
+    wrnmsg(text);
+  }
+  return 0;
+}
+
+void getcor(std::istream& in, int& mode, std::string_view chains, int& state, int unknown) {
+  VokanData& v = vokandata;
+  PdbReadData& d = pdbread;
+  const int na = v.na;
+  for (int a = 1; a <= na; ++a)
+    for (int x = 1; x <= 3; ++x) v.coo(x, v.col(0, a)) = unknown_value;
+  if (state == 0) {
+    d.n = 0;
+    d.lineno = 0;
+    d.extra = false;
+    d.atom_seen = false;
+    build_index();
+  }
+  bool pending = state > 0;  // the record that ended the previous model opens this one
+  ++d.n;
+  state = -1;
+  d.ch1 = ' ';
+  d.seen.assign(std::size_t(std::max(v.nr, 0)) + 1, 0);
+  const std::string_view sel = trim(chains);
+  const bool first_only = sel == "first";
+  int previous = 0;  // residue of the last record that named a residue of the sequence
+
+  for (;;) {
+    if (pending) {
+      pending = false;
+    } else {
+      if (!read_pdb_line(in, d.line)) {
+        if (in.bad()) cannot_read(d.lineno + 1, "");
+        break;
+      }
+      ++d.lineno;
+    }
+    const std::string& line = d.line;
+    if (is_blank(line)) continue;
+    if (starts_with(line, "REMARK")) {
+      if (line.find(extra_digits_remark) != std::string::npos) d.extra = true;
+      continue;
+    }
+    if (!starts_with(line, "ATOM ")) continue;
+    if (!d.atom_seen) {
+      d.atom_seen = true;
+      if (mode == 3 && !d.extra) mode = 2;
+    }
+
+    const std::optional<int> number = int_field(columns(line, 23, 26));
+    std::optional<double> x = real_field(columns(line, 31, 38));
+    std::optional<double> y = real_field(columns(line, 39, 46));
+    std::optional<double> z = real_field(columns(line, 47, 54));
+    if (!number || !x || !y || !z) cannot_read(d.lineno, line);
+    const char chain = record_chain(line);
+    if (mode == 3) add_extra_digits(line, d.lineno, *x, *y, *z);
+
+    if (d.ch1 == ' ') d.ch1 = chain;
+    if (first_only) {
+      if (chain != d.ch1) break;  // state stays -1: the file ends with this model
+    } else if (!chain_selected(chain, sel)) {
+      continue;
+    }
+    const char alt = char_at(line, 17);
+    if (alt >= 'B' && alt <= 'Z') continue;
+
+    const int r = iresid(residue_id(chain, *number), field(columns(line, 18, 21), 4), unknown);
+    if (haverr()) return;
+    if (r == 0) continue;
+    if (r != previous && d.seen[std::size_t(r)]) {
+      state = d.lineno;  // this record begins the next model
+      break;
+    }
+    d.seen[std::size_t(r)] = 1;
+    previous = r;
+    const int a = iatom(record_atom_name(line), r, unknown);
+    if (haverr()) return;
+    if (a == 0) continue;
+    if (v.ipseud != 0 || v.iael(a) != 0) {
+      const int col = v.col(0, a);
+      v.coo(1, col) = *x;
+      v.coo(2, col) = *y;
+      v.coo(3, col) = *z;
+    }
+  }
+  finish_model(mode, unknown);
+}
+
+}  // namespace veldrix

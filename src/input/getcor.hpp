@@ -1,0 +1,51 @@
+// PDB coordinate reader: one model at a time into the working structure, flexible or rigid.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace veldrix {
+
+// State of the reader between calls, for the file being read.
+struct PdbReadData {
+  std::string line;      // current line; the line that ended a model is the first of the next
+  int n = 0;             // number of the model being read
+  char ch1 = ' ';        // chain of the model's first ATOM record (for chains "first")
+  std::string rnp;       // identifier of the last residue reported by iresid
+  std::string rp = "/";  // and its name as given in the record
+  std::string a1, a2;    // alternative atom names tried by iatom
+  int lineno = 0;        // lines read from the file so far
+  bool extra = false;    // a REMARK announced extra coordinate digits
+  bool atom_seen = false;  // an ATOM record of the file has been met
+
+  // Identifier -> first residue with it, for the molecule it was made for.
+  std::unordered_map<std::string, int> index;
+  bool index_valid = false;
+  std::vector<char> seen;       // residue already met in this model
+  std::vector<double> saved;    // coordinates as read, while a model is judged
+  std::vector<double> as_read, rebuilt;  // the atoms compared for that judgement
+};
+inline PdbReadData pdbread;
+void reset_pdbread();
+
+// Reads the next model from `in` into the working structure (structure 0).
+// mode: 3 decodes extra coordinate digits when the file announces them (and
+// becomes 2 at the first ATOM record of a file that does not), 2 never does.
+// chains: "*" or "all", "first", or a pattern for the chain identifier.
+// state: 0 on the first call for a file; on return the line number where the
+// next model starts, or -1 when the file has ended. unknown: 0 error, 1 warning, 2 skip.
+void getcor(std::istream& in, int& mode, std::string_view chains, int& state, int unknown);
+
+// Residue with identifier id (chain character + number), or 0. Identifiers of
+// chain A also match residues written without a chain character. unknown = 3
+// only resets the memory of the last residue reported.
+int iresid(std::string_view id, std::string_view name, int unknown);
+
+// Atom of residue `residue` named `name`, trying "Q"/"QQ" for "H" names and "H"
+// for "Q"/"QQ" names; 0 when there is none.
+int iatom(std::string_view name, int residue, int unknown);
+
+}  // namespace veldrix

@@ -1,0 +1,41 @@
+// Reading PDB text: bounded lines, numeric fields read the Fortran way, chain identifiers.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace veldrix {
+
+// Characters of a coordinate-file line that are kept; the rest of a longer line is cut.
+constexpr std::size_t pdb_line_width = 200;
+
+// Reads the next line into `line`, keeping its first 200 characters; a carriage
+// return that ends the line belongs to the line break. False at the end of the
+// input (then `line` is left alone). Any line length is safe.
+bool read_pdb_line(std::istream& in, std::string& line);
+
+// Integer field: blanks are ignored and a blank field is 0; otherwise an
+// optional sign and digits. nullopt when the text is anything else.
+std::optional<int> int_field(std::string_view text);
+
+// Real field with `implied` implied decimals: blanks are ignored and a blank
+// field is 0; an optional sign, digits with an optional decimal point and an
+// optional exponent (E or D). Without a decimal point the last `implied` digits
+// are the fraction. nullopt for anything else and for values beyond a double.
+std::optional<double> real_field(std::string_view text, int implied = 3);
+
+// Chain identifier of an ATOM record (column 22); a blank one counts as "A".
+char record_chain(std::string_view line);
+
+// Chain choice of the read command: "*" and "all" take every chain; any other
+// value is a pattern (wildcards of `match`) for the one-character identifier.
+// "first" is decided by the callers, which remember the first chain they met.
+bool chain_selected(char chain, std::string_view chains);
+
+// Residue identifier: the chain character followed by the number (A12, B-3).
+std::string residue_id(char chain, int number);
+
+}  // namespace veldrix

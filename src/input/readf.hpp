@@ -1,0 +1,24 @@
+// The read command: the residue library and the models of a PDB coordinate file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace veldrix {
+
+// Fields of the read command kept between calls.
+struct ReadData {
+  std::string action;                    // lib, pdb, ...
+  std::string filnam;                    // file name after default-extension processing
+  std::string chains;                    // "chains" value handed to the PDB reader
+  std::string typ = "PDB coordinate file ";  // description used in messages
+};
+inline ReadData readdata;
+void reset_readdata();
+
+// Handler of the read command. words: the command's words (action, file,
+// name=value pairs); check: the file must exist and is opened first (the
+// built-in library is read when a library is asked for without it).
+void readf(std::vector<std::string>& words, bool check);
+
+}  // namespace veldrix
