@@ -251,7 +251,202 @@ const ResDef kResidues[] = {
      "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI QB:PSEUD CB:C_ALI HB1:H_ALI HB2:H_ALI "
      "HB3:H_ALI C:C_BYL O:O_BYL N:N_AMI",
      "OMEGA 2 1 3 4 0, PHI 1 3 5 12 0, CHI1 3 5 8 9 11, PSI 3 5 12 14 0"},
-    {"PL", 988, 3, 5, "C:DUMMY O:DUMMY N:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY", "LB 2 3 4 5 0"},
+    {"ARG", 42, 3, 31,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_ALI HG2:H_ALI HG3:H_ALI QG:PSEUD CD:C_ALI HD2:H_ALI HD3:H_ALI QD:PSEUD NE:N_AMI "
+     "HE:H_AMI CZ:C_VIN NH1:N_AMO HH11:H_AMI HH12:H_AMI QH1:PSEUD NH2:N_AMO HH21:H_AMI "
+     "HH22:H_AMI QH2:PSEUD C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 30 0, CHI1 3 5 7 11 29, CHI2 5 7 11 15 29, CHI3 7 11 15 19 29, "
+     "CHI4 11 15 19 21 29, PSI 3 5 30 32 0"},
+    {"ASN", 82, 3, 18,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_BYL OD1:O_BYL ND2:N_AMI HD21:H_AMI HD22:H_AMI QD2:PSEUD C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 17 0, CHI1 3 5 7 11 16, CHI2 5 7 11 12 16, PSI 3 5 17 19 0"},
+    {"ASP", 107, 3, 15,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_BYL OD1:O_BYL OD2:O_BYL C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 14 0, CHI1 3 5 7 11 13, CHI2 5 7 11 12 13, PSI 3 5 14 16 0"},
+    {"CYS", 129, 3, 14,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "SG:S_RED HG:H_SUL C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 13 0, CHI1 3 5 7 11 12, CHI2 5 7 11 12 12, PSI 3 5 13 15 0"},
+    {"CYSS", 150, 3, 13,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "SG:S_OXY C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 12 0, CHI1 3 5 7 11 11, PSI 3 5 12 14 0"},
+    {"GLN", 169, 3, 22,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_ALI HG2:H_ALI HG3:H_ALI QG:PSEUD CD:C_BYL OE1:O_BYL NE2:N_AMI HE21:H_AMI HE22:H_AMI "
+     "QE2:PSEUD C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 21 0, CHI1 3 5 7 11 20, CHI2 5 7 11 15 20, CHI3 7 11 15 16 20, "
+     "PSI 3 5 21 23 0"},
+    {"GLU", 199, 3, 19,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_ALI HG2:H_ALI HG3:H_ALI QG:PSEUD CD:C_BYL OE1:O_BYL OE2:O_BYL C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 18 0, CHI1 3 5 7 11 17, CHI2 5 7 11 15 17, CHI3 7 11 15 16 17, "
+     "PSI 3 5 18 20 0"},
+    {"GLY", 226, 3, 10,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA2:H_ALI HA3:H_ALI QA:PSEUD C:C_BYL O:O_BYL "
+     "N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 9 0, PSI 3 5 9 11 0"},
+    {"HIS", 241, 3, 20,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_VIN ND1:N_AMO CD2:C_ARO HD1:H_AMI CE1:C_ARO NE2:N_AMO HD2:H_ARO HE1:H_ARO C:C_BYL "
+     "O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 19 0, CHI1 3 5 7 11 18, CHI2 5 7 11 12 18, PSI 3 5 19 21 0"},
+    {"ILE", 268, 3, 24,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB:H_ALI QG2:PSEUD CG2:C_ALI "
+     "HG21:H_ALI HG22:H_ALI HG23:H_ALI CG1:C_ALI HG12:H_ALI HG13:H_ALI QG1:PSEUD QD1:PSEUD "
+     "CD1:C_ALI HD11:H_ALI HD12:H_ALI HD13:H_ALI C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 23 0, CHI1 3 5 7 14 22, CHI22 5 7 10 11 13, CHI21 5 7 14 19 22, "
+     "CHI31 7 14 19 20 22, PSI 3 5 23 25 0"},
+    {"LEU", 301, 3, 25,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_ALI HG:H_ALI QD1:PSEUD QD2:PSEUD CD1:C_ALI HD11:H_ALI HD12:H_ALI HD13:H_ALI CD2:C_ALI "
+     "HD21:H_ALI HD22:H_ALI HD23:H_ALI QQD:PSEUD C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 24 0, CHI1 3 5 7 11 23, CHI2 5 7 11 15 23, CHI31 7 11 15 16 18, "
+     "CHI32 7 11 19 20 22, PSI 3 5 24 26 0"},
+    {"LYS", 335, 3, 29,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_ALI HG2:H_ALI HG3:H_ALI QG:PSEUD CD:C_ALI HD2:H_ALI HD3:H_ALI QD:PSEUD CE:C_ALI "
+     "HE2:H_ALI HE3:H_ALI QE:PSEUD NZ:N_AMO HZ1:H_AMI HZ2:H_AMI HZ3:H_AMI QZ:PSEUD C:C_BYL "
+     "O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 28 0, CHI1 3 5 7 11 27, CHI2 5 7 11 15 27, CHI3 7 11 15 19 27, "
+     "CHI4 11 15 19 23 27, CHI5 15 19 23 24 27, PSI 3 5 28 30 0"},
+    {"MET", 374, 3, 22,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_ALI HG2:H_ALI HG3:H_ALI QG:PSEUD SD:S_RED QE:PSEUD CE:C_ALI HE1:H_ALI HE2:H_ALI "
+     "HE3:H_ALI C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 21 0, CHI1 3 5 7 11 20, CHI2 5 7 11 15 20, CHI3 7 11 15 17 20, "
+     "CHI4 11 15 17 18 20, PSI 3 5 21 23 0"},
+    {"PHE", 405, 3, 26,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "QD:PSEUD QE:PSEUD QR:PSEUD CG:C_VIN CD1:C_ARO HD1:H_ARO CE1:C_ARO HE1:H_ARO CZ:C_ARO "
+     "HZ:H_ARO CE2:C_ARO HE2:H_ARO CD2:C_ARO HD2:H_ARO C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 25 0, CHI1 3 5 7 14 24, CHI2 5 7 14 15 24, PSI 3 5 25 27 0"},
+    {"PRO", 438, 3, 19,
+     "C:C_BYL O:O_BYL N:N_AMI CD:C_ALI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_ALI HG2:H_ALI HG3:H_ALI QG:PSEUD HD2:H_ALI HD3:H_ALI QD:PSEUD C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PSI 3 5 18 20 0"},
+    {"SER", 461, 3, 14,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "OG:O_HYD HG:H_OXY C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 13 0, CHI1 3 5 7 11 12, CHI2 5 7 11 12 12, PSI 3 5 13 15 0"},
+    {"THR", 482, 3, 17,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB:H_ALI QG2:PSEUD OG1:O_HYD "
+     "HG1:H_OXY CG2:C_ALI HG21:H_ALI HG22:H_ALI HG23:H_ALI C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 16 0, CHI1 3 5 7 10 15, CHI21 5 7 10 11 11, CHI22 5 7 12 13 15, "
+     "PSI 3 5 16 18 0"},
+    {"TRP", 507, 3, 27,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "CG:C_VIN CD1:C_ARO CD2:C_VIN CE3:C_ARO CE2:C_VIN NE1:N_AMI HD1:H_ARO HE3:H_ARO CZ3:C_ARO "
+     "CZ2:C_ARO HE1:H_AMI HZ3:H_ARO CH2:C_ARO HZ2:H_ARO HH2:H_ARO C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 26 0, CHI1 3 5 7 11 25, CHI2 5 7 11 12 25, PSI 3 5 26 28 0"},
+    {"TYR", 541, 3, 27,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB2:H_ALI HB3:H_ALI QB:PSEUD "
+     "QD:PSEUD QE:PSEUD QR:PSEUD CG:C_VIN CD1:C_ARO HD1:H_ARO CE1:C_ARO HE1:H_ARO CZ:C_VIN "
+     "CE2:C_ARO HE2:H_ARO CD2:C_ARO HD2:H_ARO OH:O_HYD HH:H_OXY C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 26 0, CHI1 3 5 7 14 25, CHI2 5 7 14 15 25, CHI6 17 19 24 25 25, "
+     "PSI 3 5 26 28 0"},
+    {"VAL", 576, 3, 21,
+     "C:C_BYL O:O_BYL N:N_AMI H:H_AMI CA:C_ALI HA:H_ALI CB:C_ALI HB:H_ALI QG1:PSEUD QG2:PSEUD "
+     "CG1:C_ALI HG11:H_ALI HG12:H_ALI HG13:H_ALI CG2:C_ALI HG21:H_ALI HG22:H_ALI HG23:H_ALI "
+     "QQG:PSEUD C:C_BYL O:O_BYL N:N_AMI",
+     "OMEGA 2 1 3 4 0, PHI 1 3 5 20 0, CHI1 3 5 7 11 19, CHI21 5 7 11 12 14, CHI22 5 7 15 16 18, "
+     "PSI 3 5 20 22 0"},
+    {"ADE", 605, 3, 37,
+     "C3':C_ALI O3':O_EST P:P_ALI OP1:O_BYL OP2:O_BYL O5':O_EST C5':C_ALI H5':H_ALI H5\":H_ALI "
+     "Q5':PSEUD C4':C_ALI H4':H_ALI C3':C_ALI H3':H_ALI C2':C_ALI H2':H_ALI H2\":H_ALI Q2':PSEUD "
+     "C1':C_ALI H1':H_ALI O4':O_EST N9:N_AMI C4:C_ARO N3:N_AMI C2:C_ARO H2:H_ARO N1:N_AMI "
+     "C6:C_ARO N6:N_AMI H61:H_AMI H62:H_AMI Q6:PSEUD C5:C_ARO N7:N_AMI C8:C_ARO H8:H_ARO "
+     "O3':O_EST P:P_ALI",
+     "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 37 0, "
+     "NU2 11 13 15 19 36, NU1 13 15 19 21 36, CHI 21 19 22 23 36, EPSI 11 13 37 38 0"},
+    {"RADE", 653, 3, 37,
+     "C3':C_ALI O3':O_EST P:P_ALI OP1:O_BYL OP2:O_BYL O5':O_EST C5':C_ALI H5':H_ALI H5\":H_ALI "
+     "Q5':PSEUD C4':C_ALI H4':H_ALI C3':C_ALI H3':H_ALI C2':C_ALI H2':H_ALI O2':O_HYD HO2':H_OXY "
+     "C1':C_ALI H1':H_ALI O4':O_EST N9:N_AMI C4:C_ARO N3:N_AMI C2:C_ARO H2:H_ARO N1:N_AMI "
+     "C6:C_ARO N6:N_AMI H61:H_AMI H62:H_AMI Q6:PSEUD C5:C_ARO N7:N_AMI C8:C_ARO H8:H_ARO "
+     "O3':O_EST P:P_ALI",
+     "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 37 0, "
+     "NU2 11 13 15 19 36, HOXI 13 15 17 18 18, NU1 13 15 19 21 36, CHI 21 19 22 23 36, EPSI 11 "
+     "13 37 38 0"},
+    {"CYT", 702, 3, 35,
+     "C3':C_ALI O3':O_EST P:P_ALI OP1:O_BYL OP2:O_BYL O5':O_EST C5':C_ALI H5':H_ALI H5\":H_ALI "
+     "Q5':PSEUD C4':C_ALI H4':H_ALI C3':C_ALI H3':H_ALI C2':C_ALI H2':H_ALI H2\":H_ALI Q2':PSEUD "
+     "C1':C_ALI H1':H_ALI O4':O_EST N1:N_AMI C2:C_ARO O2:O_BYL N3:N_AMI C4:C_ARO N4:N_AMI "
+     "H41:H_AMI H42:H_AMI Q4:PSEUD C5:C_ARO H5:H_ARO C6:C_ARO H6:H_ARO O3':O_EST P:P_ALI",
+     "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 35 0, "
+     "NU2 11 13 15 19 34, NU1 13 15 19 21 34, CHI 21 19 22 23 34, EPSI 11 13 35 36 0"},
+    {"RCYT", 748, 3, 35,
+     "C3':C_ALI O3':O_EST P:P_ALI OP1:O_BYL OP2:O_BYL O5':O_EST C5':C_ALI H5':H_ALI H5\":H_ALI "
+     "Q5':PSEUD C4':C_ALI H4':H_ALI C3':C_ALI H3':H_ALI C2':C_ALI H2':H_ALI O2':O_HYD HO2':H_OXY "
+     "C1':C_ALI H1':H_ALI O4':O_EST N1:N_AMI C2:C_ARO O2:O_BYL N3:N_AMI C4:C_ARO N4:N_AMI "
+     "H41:H_AMI H42:H_AMI Q4:PSEUD C5:C_ARO H5:H_ARO C6:C_ARO H6:H_ARO O3':O_EST P:P_ALI",
+     "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 35 0, "
+     "NU2 11 13 15 19 34, HOXI 13 15 17 18 18, NU1 13 15 19 21 34, CHI 21 19 22 23 34, EPSI 11 "
+     "13 35 36 0"},
+    {"GUA", 795, 3, 38,
+     "C3':C_ALI O3':O_EST P:P_ALI OP1:O_BYL OP2:O_BYL O5':O_EST C5':C_ALI H5':H_ALI H5\":H_ALI "
+     "Q5':PSEUD C4':C_ALI H4':H_ALI C3':C_ALI H3':H_ALI C2':C_ALI H2':H_ALI H2\":H_ALI Q2':PSEUD "
+     "C1':C_ALI H1':H_ALI O4':O_EST N9:N_AMI C4:C_ARO N3:N_AMI C2:C_ARO N2:N_AMI H21:H_AMI "
+     "H22:H_AMI Q2:PSEUD N1:N_AMI H1:H_AMI C6:C_ARO O6:O_BYL C5:C_ARO N7:N_AMI C8:C_ARO H8:H_ARO "
+     "O3':O_EST P:P_ALI",
+     "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 38 0, "
+     "NU2 11 13 15 19 37, NU1 13 15 19 21 37, CHI 21 19 22 23 37, EPSI 11 13 38 39 0"},
+    {"RGUA", 844, 3, 38,
+     "C3':C_ALI O3':O_EST P:P_ALI OP1:O_BYL OP2:O_BYL O5':O_EST C5':C_ALI H5':H_ALI H5\":H_ALI "
+     "Q5':PSEUD C4':C_ALI H4':H_ALI C3':C_ALI H3':H_ALI C2':C_ALI H2':H_ALI O2':O_HYD HO2':H_OXY "
+     "C1':C_ALI H1':H_ALI O4':O_EST N9:N_AMI C4:C_ARO N3:N_AMI C2:C_ARO N2:N_AMI H21:H_AMI "
+     "H22:H_AMI Q2:PSEUD N1:N_AMI H1:H_AMI C6:C_ARO O6:O_BYL C5:C_ARO N7:N_AMI C8:C_ARO H8:H_ARO "
+     "O3':O_EST P:P_ALI",
+     "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 38 0, "
+     "NU2 11 13 15 19 37, HOXI 13 15 17 18 18, NU1 13 15 19 21 37, CHI 21 19 22 23 37, EPSI 11 "
+     "13 38 39 0"},
+    {"THY", 894, 3, 37,
+     "C3':C_ALI O3':O_EST P:P_ALI OP1:O_BYL OP2:O_BYL O5':O_EST C5':C_ALI H5':H_ALI H5\":H_ALI "
+     "Q5':PSEUD C4':C_ALI H4':H_ALI C3':C_ALI H3':H_ALI C2':C_ALI H2':H_ALI H2\":H_ALI Q2':PSEUD "
+     "C1':C_ALI H1':H_ALI O4':O_EST N1:N_AMI C2:C_ARO O2:O_BYL N3:N_AMI H3:H_AMI C4:C_ARO "
+     "O4:O_BYL C5:C_ARO C7:C_ALI H71:H_ALI H72:H_ALI H73:H_ALI Q7:PSEUD C6:C_ARO H6:H_ARO "
+     "O3':O_EST P:P_ALI",
+     "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 37 0, "
+     "NU2 11 13 15 19 36, NU1 13 15 19 21 36, CHI 21 19 22 23 36, CHI2 27 29 30 31 33, EPSI 11 "
+     "13 37 38 0"},
+    {"URA", 943, 3, 33,
+     "C3':C_ALI O3':O_EST P:P_ALI OP1:O_BYL OP2:O_BYL O5':O_EST C5':C_ALI H5':H_ALI H5\":H_ALI "
+     "Q5':PSEUD C4':C_ALI H4':H_ALI C3':C_ALI H3':H_ALI C2':C_ALI H2':H_ALI O2':O_HYD HO2':H_OXY "
+     "C1':C_ALI H1':H_ALI O4':O_EST N1:N_AMI C2:C_ARO O2:O_BYL N3:N_AMI H3:H_AMI C4:C_ARO "
+     "O4:O_BYL C5:C_ARO H5:H_ARO C6:C_ARO H6:H_ARO O3':O_EST P:P_ALI",
+     "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 33 0, "
+     "NU2 11 13 15 19 32, HOXI 13 15 17 18 18, NU1 13 15 19 21 32, CHI 21 19 22 23 32, EPSI 11 "
+     "13 33 34 0"},
+    {"PL", 988, 3, 5,
+     "C:DUMMY O:DUMMY N:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
+     "LB 2 3 4 5 0"},
+    {"NL", 996, 3, 5,
+     "C3':DUMMY O3':DUMMY P:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
+     "LB 2 3 4 5 0"},
+    {"LL", 1004, 3, 5,
+     "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
+     "LB 2 3 4 5 0"},
+    {"LL2", 1012, 3, 5,
+     "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
+     "LB 2 3 4 5 0"},
+    {"LL5", 1020, 3, 5,
+     "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
+     "LB 2 3 4 5 0"},
+    {"LP", 1028, 3, 5,
+     "Q1:DUMMY Q2:DUMMY Q3:DUMMY C:DUMMY O:DUMMY N:DUMMY",
+     "LB 2 3 4 5 0"},
+    {"LN", 1036, 3, 5,
+     "Q1:DUMMY Q2:DUMMY Q3:DUMMY C3':DUMMY O3':DUMMY P:DUMMY",
+     "LB 2 3 4 5 0"},
+    {"ION", 1044, 3, 6,
+     "Q1:DUMMY Q2:DUMMY Q3:DUMMY ME:METAL Q1:DUMMY Q2:DUMMY Q3:DUMMY",
+     "LB 2 3 5 6 0"},
+    {"ORI", 1053, 3, 9,
+     "Q1:DUMMY Q2:DUMMY Q3:DUMMY A0:DUMMY AX:DUMMY AY:DUMMY AZ:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
+     "LB 2 3 4 8 0"},
 };
 
 Residue make_residue(const ResDef& d) {
@@ -332,6 +527,447 @@ void build_ala(Residue& r) {
 }
 
 void build_pl(Residue& r) { set_literal(r, std::begin(kPl), std::end(kPl)); }
+
+void place_pseudo(Residue& r);
+void place_pseudo_now(Residue& r) { place_pseudo(r); }
+
+// ---------------------------------------------------------------- helpers for the builders
+
+constexpr double kCH = 1.08, kNH = 0.98, kOH = 0.96, kSH = 1.33;  // bonds to hydrogen
+constexpr double kTet = 109.5;                                    // X-Y-H at a tetrahedral Y
+
+void note(const Residue& r, const std::string& what, double value, double standard) {
+  if (report)
+    std::fprintf(stderr, "%-5s %-28s %9.4f  (standard %9.4f, off %+.4f)\n", r.name.c_str(), what.c_str(), value,
+                 standard, value - standard);
+}
+
+// A ring-closing bond comes out of the construction; it must match its standard length.
+void closure(const Residue& r, const std::string& what, V a, V b, double standard) {
+  double d = dist(a, b);
+  note(r, "closure " + what, d, standard);
+  if (std::fabs(d - standard) > 0.02) die(r.name + ": ring closure " + what + " is off");
+}
+
+// Sets atom key at place(a, b, c, ...) and bonds it to c.
+void put(Residue& r, const char* key, const char* a, const char* b, const char* c, double len, double ang,
+         double tor) {
+  r.set(key, place(r.p(a), r.p(b), r.p(c), len, ang, tor));
+  r.bond(c, key);
+}
+
+// The two hydrogens of methylene c (inner neighbour p, outer neighbour q), named h2 and h3.
+void put_ch2(Residue& r, const char* c, const char* p, const char* q, const char* h2, const char* h3) {
+  auto [a, b] = methylene(r.p(c), r.p(p), r.p(q), kCH);
+  r.set(h2, a);
+  r.set(h3, b);
+  r.bond(c, h2);
+  r.bond(c, h3);
+}
+
+// Three staggered hydrogens on c (bonded to b); the first at torsion tor from ref-b-c.
+void put_h3(Residue& r, const char* ref, const char* b, const char* c, double len, double tor,
+            std::initializer_list<const char*> names) {
+  double t = tor;
+  for (const char* h : names) {
+    put(r, h, ref, b, c, len, kTet, t);
+    t += 120;
+  }
+}
+
+void put_tetra_h(Residue& r, const char* h, const char* c, const char* a, const char* b, const char* d) {
+  r.set(h, tetra_h(r.p(c), r.p(a), r.p(b), r.p(d), kCH));
+  r.bond(c, h);
+}
+
+void put_sp2_h(Residue& r, const char* h, const char* c, const char* a, const char* b, double len) {
+  r.set(h, sp2_h(r.p(c), r.p(a), r.p(b), len));
+  r.bond(c, h);
+}
+
+// ---------------------------------------------------------------- amino acids
+//
+// Side-chain torsions: the most common rotamer of each residue type (chi1 -60 for the
+// m rotamers). Methylene hydrogens are named by methylene(); methyl groups are staggered.
+
+// The backbone shared with ALA: C, O of the preceding residue, N, H, CA, HA, CB, C, O and
+// the N of the following residue, as far as the residue has them.
+void backbone(Residue& r) {
+  for (const char* k : {"C-", "O-", "N", "H", "CA", "HA", "CB", "C", "O", "N+"})
+    if (r.has(k)) r.set(k, ala(k));
+  r.chain({"O-", "C-", "N", "CA", "C", "N+"});
+  r.bond("C", "O");
+  if (r.has("H")) r.bond("N", "H");
+  if (r.has("HA")) r.bond("CA", "HA");
+  if (r.has("CB")) r.bond("CA", "CB");
+}
+
+void put_hb(Residue& r, const char* next) {  // HB2, HB3 and QB of a CH2 beta carbon
+  put_ch2(r, "CB", "CA", next, "HB2", "HB3");
+  r.pseudo("QB", {"HB2", "HB3"});
+}
+
+void build_arg(Residue& r) {  // rotamer mtt180
+  backbone(r);
+  put(r, "CG", "N", "CA", "CB", 1.520, 114.1, -60);
+  put(r, "CD", "CA", "CB", "CG", 1.520, 111.3, 180);
+  put(r, "NE", "CB", "CG", "CD", 1.460, 112.0, 180);
+  put(r, "CZ", "CG", "CD", "NE", 1.329, 124.2, 180);
+  put(r, "NH1", "CD", "NE", "CZ", 1.326, 120.0, 0);  // NH1 cis to CD
+  put(r, "NH2", "CD", "NE", "CZ", 1.326, 120.0, 180);
+  put_sp2_h(r, "HE", "NE", "CD", "CZ", kNH);
+  put(r, "HH11", "NE", "CZ", "NH1", kNH, 120.0, 0);  // HH11, HH21 cis to NE
+  put(r, "HH12", "NE", "CZ", "NH1", kNH, 120.0, 180);
+  put(r, "HH21", "NE", "CZ", "NH2", kNH, 120.0, 0);
+  put(r, "HH22", "NE", "CZ", "NH2", kNH, 120.0, 180);
+  put_hb(r, "CG");
+  put_ch2(r, "CG", "CB", "CD", "HG2", "HG3");
+  put_ch2(r, "CD", "CG", "NE", "HD2", "HD3");
+  r.pseudo("QG", {"HG2", "HG3"});
+  r.pseudo("QD", {"HD2", "HD3"});
+  r.pseudo("QH1", {"HH11", "HH12"});
+  r.pseudo("QH2", {"HH21", "HH22"});
+}
+
+void build_asn(Residue& r) {  // rotamer m-20
+  backbone(r);
+  put(r, "CG", "N", "CA", "CB", 1.516, 112.6, -60);
+  put(r, "OD1", "CA", "CB", "CG", 1.231, 120.8, -20);
+  put(r, "ND2", "CA", "CB", "CG", 1.328, 116.4, 160);
+  put(r, "HD21", "OD1", "CG", "ND2", kNH, 120.0, 0);  // HD21 cis to OD1
+  put(r, "HD22", "OD1", "CG", "ND2", kNH, 120.0, 180);
+  put_hb(r, "CG");
+  r.pseudo("QD2", {"HD21", "HD22"});
+}
+
+void build_asp(Residue& r) {  // rotamer m-20
+  backbone(r);
+  put(r, "CG", "N", "CA", "CB", 1.516, 112.6, -60);
+  put(r, "OD1", "CA", "CB", "CG", 1.249, 118.4, -20);
+  put(r, "OD2", "CA", "CB", "CG", 1.249, 118.4, 160);
+  put_hb(r, "CG");
+}
+
+void build_cys(Residue& r) {  // rotamer m
+  backbone(r);
+  put(r, "SG", "N", "CA", "CB", 1.808, 114.4, -60);
+  put(r, "HG", "CA", "CB", "SG", kSH, 96.0, 180);
+  put_hb(r, "SG");
+}
+
+void build_cyss(Residue& r) {  // the half-cystine of a disulfide bridge, rotamer m
+  backbone(r);
+  put(r, "SG", "N", "CA", "CB", 1.808, 114.4, -60);
+  put_hb(r, "SG");
+}
+
+void build_gln(Residue& r) {  // rotamer mt-30
+  backbone(r);
+  put(r, "CG", "N", "CA", "CB", 1.520, 114.1, -60);
+  put(r, "CD", "CA", "CB", "CG", 1.516, 112.6, 180);
+  put(r, "OE1", "CB", "CG", "CD", 1.231, 120.8, -30);
+  put(r, "NE2", "CB", "CG", "CD", 1.328, 116.4, 150);
+  put(r, "HE21", "OE1", "CD", "NE2", kNH, 120.0, 0);  // HE21 cis to OE1
+  put(r, "HE22", "OE1", "CD", "NE2", kNH, 120.0, 180);
+  put_hb(r, "CG");
+  put_ch2(r, "CG", "CB", "CD", "HG2", "HG3");
+  r.pseudo("QG", {"HG2", "HG3"});
+  r.pseudo("QE2", {"HE21", "HE22"});
+}
+
+void build_glu(Residue& r) {  // rotamer mt-10
+  backbone(r);
+  put(r, "CG", "N", "CA", "CB", 1.520, 114.1, -60);
+  put(r, "CD", "CA", "CB", "CG", 1.516, 112.6, 180);
+  put(r, "OE1", "CB", "CG", "CD", 1.249, 118.4, -10);
+  put(r, "OE2", "CB", "CG", "CD", 1.249, 118.4, 170);
+  put_hb(r, "CG");
+  put_ch2(r, "CG", "CB", "CD", "HG2", "HG3");
+  r.pseudo("QG", {"HG2", "HG3"});
+}
+
+void build_gly(Residue& r) {
+  backbone(r);
+  put_ch2(r, "CA", "N", "C", "HA2", "HA3");
+  r.pseudo("QA", {"HA2", "HA3"});
+  // HA3 takes the place of the alpha hydrogen of the L-amino acids.
+  note(r, "HA3 to HA of ALA", dist(r.p("HA3"), ala("HA")), 0.0);
+  if (dist(r.p("HA3"), ala("HA")) > 0.1) die("GLY: HA3 is not at the alpha-hydrogen position");
+}
+
+// Histidine with the proton on ND1. Ring from neutral imidazole: bonds and angles of the
+// N-protonated tautomer; the ring lies in the plane, CG at the origin.
+void build_his(Residue& r) {  // rotamer m-70
+  backbone(r);
+  V cg{0, 0, 0}, nd1{1.372, 0, 0};
+  V ce1 = walk(cg, nd1, 106.9, 1.349, true);
+  V ne2 = walk(nd1, ce1, 111.9, 1.313, true);
+  V cd2 = walk(ce1, ne2, 104.9, 1.378, true);
+  closure(r, "CD2-CG", cd2, cg, 1.358);
+  note(r, "angle NE2-CD2-CG", angle(ne2, cd2, cg), 110.7);
+  note(r, "angle CD2-CG-ND1", angle(cd2, cg, nd1), 105.6);
+  V cb = exo(cg, nd1, cd2, 1.497, 122.7);
+  V g_cg = place(r.p("N"), r.p("CA"), r.p("CB"), 1.497, 113.8, -60);
+  V g_nd1 = place(r.p("CA"), r.p("CB"), g_cg, 1.372, 122.7, -70);
+  Embed e(cg, cb, nd1, g_cg, r.p("CB"), g_nd1);
+  r.set("CG", e(cg));
+  r.set("ND1", e(nd1));
+  r.set("CE1", e(ce1));
+  r.set("NE2", e(ne2));
+  r.set("CD2", e(cd2));
+  r.chain({"CB", "CG", "ND1", "CE1", "NE2", "CD2", "CG"});
+  put_sp2_h(r, "HD1", "ND1", "CG", "CE1", kNH);
+  put_sp2_h(r, "HE1", "CE1", "ND1", "NE2", kCH);
+  put_sp2_h(r, "HD2", "CD2", "NE2", "CG", kCH);
+  put_hb(r, "CG");
+}
+
+void build_ile(Residue& r) {  // rotamer mt
+  backbone(r);
+  put(r, "CG1", "N", "CA", "CB", 1.530, 110.4, -60);
+  // CB of isoleucine is S (priorities CA > CG1 > CG2).
+  V cb = r.p("CB"), ca = r.p("CA"), cg1 = r.p("CG1");
+  r.set("CG2", choose(place2(cb, ca, cg1, 1.521, 110.5, 110.7), true,
+                      [&](V x) { return chirality(cb, ca, cg1, x); }));
+  r.bond("CB", "CG2");
+  put(r, "CD1", "CA", "CB", "CG1", 1.513, 113.8, 170);
+  put_tetra_h(r, "HB", "CB", "CA", "CG1", "CG2");
+  put_h3(r, "CA", "CB", "CG2", kCH, 180, {"HG21", "HG22", "HG23"});
+  put_ch2(r, "CG1", "CB", "CD1", "HG12", "HG13");
+  put_h3(r, "CB", "CG1", "CD1", kCH, 180, {"HD11", "HD12", "HD13"});
+  r.pseudo("QG2", {"HG21", "HG22", "HG23"});
+  r.pseudo("QG1", {"HG12", "HG13"});
+  r.pseudo("QD1", {"HD11", "HD12", "HD13"});
+}
+
+void build_leu(Residue& r) {  // rotamer mt
+  backbone(r);
+  put(r, "CG", "N", "CA", "CB", 1.530, 116.3, -60);
+  put(r, "CD1", "CA", "CB", "CG", 1.521, 110.7, 175);
+  // CD1 is the pro-R methyl.
+  V cg = r.p("CG"), cb = r.p("CB"), cd1 = r.p("CD1");
+  r.set("CD2", choose(place2(cg, cb, cd1, 1.521, 110.7, 110.8), false,
+                      [&](V x) { return chirality(cg, cb, cd1, x); }));
+  r.bond("CG", "CD2");
+  put_tetra_h(r, "HG", "CG", "CB", "CD1", "CD2");
+  put_h3(r, "CB", "CG", "CD1", kCH, 180, {"HD11", "HD12", "HD13"});
+  put_h3(r, "CB", "CG", "CD2", kCH, 180, {"HD21", "HD22", "HD23"});
+  put_hb(r, "CG");
+  r.pseudo("QD1", {"HD11", "HD12", "HD13"});
+  r.pseudo("QD2", {"HD21", "HD22", "HD23"});
+  // QQD stands for both methyl pseudo atoms; their centroid is also that of the six hydrogens.
+  r.pseudo("QQD", {"QD1", "QD2"});
+}
+
+void build_lys(Residue& r) {  // rotamer mttt
+  backbone(r);
+  put(r, "CG", "N", "CA", "CB", 1.520, 114.1, -60);
+  put(r, "CD", "CA", "CB", "CG", 1.520, 111.3, 180);
+  put(r, "CE", "CB", "CG", "CD", 1.520, 111.3, 180);
+  put(r, "NZ", "CG", "CD", "CE", 1.489, 111.9, 180);
+  put_h3(r, "CD", "CE", "NZ", kNH, 180, {"HZ1", "HZ2", "HZ3"});
+  put_hb(r, "CG");
+  put_ch2(r, "CG", "CB", "CD", "HG2", "HG3");
+  put_ch2(r, "CD", "CG", "CE", "HD2", "HD3");
+  put_ch2(r, "CE", "CD", "NZ", "HE2", "HE3");
+  r.pseudo("QG", {"HG2", "HG3"});
+  r.pseudo("QD", {"HD2", "HD3"});
+  r.pseudo("QE", {"HE2", "HE3"});
+  r.pseudo("QZ", {"HZ1", "HZ2", "HZ3"});
+}
+
+void build_met(Residue& r) {  // rotamer mtm
+  backbone(r);
+  put(r, "CG", "N", "CA", "CB", 1.520, 114.1, -60);
+  put(r, "SD", "CA", "CB", "CG", 1.803, 112.7, 180);
+  put(r, "CE", "CB", "CG", "SD", 1.791, 100.9, -70);
+  put_h3(r, "CG", "SD", "CE", kCH, 180, {"HE1", "HE2", "HE3"});
+  put_hb(r, "CG");
+  put_ch2(r, "CG", "CB", "SD", "HG2", "HG3");
+  r.pseudo("QG", {"HG2", "HG3"});
+  r.pseudo("QE", {"HE1", "HE2", "HE3"});
+}
+
+// Phenylalanine and tyrosine: a regular hexagon (C-C 1.383 A, 120 degrees) with CB on the
+// axis through CG and CZ, so that QD, QE and QR stay on the axis of CHI2.
+void build_aromatic6(Residue& r, double cb_cg, double ca_cb_cg, bool hydroxyl) {  // rotamer m-85
+  backbone(r);
+  const double s = 1.383;
+  V centre{s, 0, 0};
+  auto vertex = [&](double a) { return centre + V{std::cos(rad(a)), std::sin(rad(a)), 0} * s; };
+  V cg = vertex(180), cd1 = vertex(120), ce1 = vertex(60), cz = vertex(0), ce2 = vertex(-60), cd2 = vertex(-120);
+  V cb{-cb_cg, 0, 0};
+  V g_cg = place(r.p("N"), r.p("CA"), r.p("CB"), cb_cg, ca_cb_cg, -60);
+  V g_cd1 = place(r.p("CA"), r.p("CB"), g_cg, s, 120.0, -85);
+  Embed e(cg, cb, cd1, g_cg, r.p("CB"), g_cd1);
+  auto radial = [&](V c, double len) { return e(c + unit(c - centre) * len); };
+  r.set("CG", e(cg));
+  r.set("CD1", e(cd1));
+  r.set("CE1", e(ce1));
+  r.set("CZ", e(cz));
+  r.set("CE2", e(ce2));
+  r.set("CD2", e(cd2));
+  r.chain({"CB", "CG", "CD1", "CE1", "CZ", "CE2", "CD2", "CG"});
+  r.set("HD1", radial(cd1, kCH));
+  r.set("HE1", radial(ce1, kCH));
+  r.set("HE2", radial(ce2, kCH));
+  r.set("HD2", radial(cd2, kCH));
+  r.bond("CD1", "HD1");
+  r.bond("CE1", "HE1");
+  r.bond("CE2", "HE2");
+  r.bond("CD2", "HD2");
+  if (hydroxyl) {
+    r.set("OH", radial(cz, 1.376));
+    r.bond("CZ", "OH");
+    put(r, "HH", "CE1", "CZ", "OH", kOH, kTet, 180);
+  } else {
+    r.set("HZ", radial(cz, kCH));
+    r.bond("CZ", "HZ");
+  }
+  put_hb(r, "CG");
+  r.pseudo("QD", {"HD1", "HD2"});
+  r.pseudo("QE", {"HE1", "HE2"});
+  // QR stands for QD and QE; in the regular ring their centroid is the ring centre.
+  r.pseudo("QR", {"QD", "QE"});
+  place_pseudo_now(r);
+  double off = dist(r.p("QR"), e(centre));
+  note(r, "QR to ring centre", off, 0.0);
+  if (off > 1e-6) die(r.name + ": QR is not at the ring centre");
+}
+
+void build_phe(Residue& r) { build_aromatic6(r, 1.502, 113.8, false); }
+void build_tyr(Residue& r) { build_aromatic6(r, 1.512, 113.9, true); }
+
+// Proline. Its phi is fixed by the ring, at -63 degrees (the ALA block has another phi):
+// the atoms beyond N-CA are those of ALA turned about N-CA. CB takes proline's own
+// N-CA-CB angle, CD lies in the peptide plane, and CG closes the ring with the
+// C-gamma-endo pucker (CG on the side of the carbonyl carbon).
+void build_pro(Residue& r) {
+  backbone(r);
+  V n = r.p("N"), ca = r.p("CA");
+  double turn = -63.0 - torsion(r.p("C-"), n, ca, r.p("C"));
+  V axis = unit(ca - n);
+  auto turned = [&](V p) {  // Rodrigues' rotation about N-CA
+    V v = p - n;
+    double c = std::cos(rad(turn)), s = std::sin(rad(turn));
+    return n + v * c + cross(axis, v) * s + axis * (dot(axis, v) * (1 - c));
+  };
+  for (const char* k : {"C", "O", "N+"}) r.set(k, turned(r.p(k)));
+  V c = r.p("C");
+  r.set("CB", choose(place2(ca, n, c, 1.530, 103.0, 110.1), true,
+                     [&](V x) { return chirality(ca, n, c, x); }));
+  r.set("CD", place(r.p("C-"), ca, n, 1.473, 112.0, 180));
+  r.bond("N", "CD");
+  // CG: on the circle of points 1.492 from CB and 1.503 from CD, where the ring angles come
+  // closest to their standard values, on the endo side.
+  V cb = r.p("CB"), cd = r.p("CD");
+  V mid = (cb + cd) * 0.5, ax = unit(cd - cb);
+  double d = dist(cb, cd), a = (1.492 * 1.492 - 1.503 * 1.503 + d * d) / (2 * d);
+  V centre = cb + ax * a;
+  double rad_c = std::sqrt(1.492 * 1.492 - a * a);
+  V u = unit(cross(ax, ca - mid)), w = cross(ax, u);
+  V plane_n = unit(cross(cb - n, cd - ca));
+  V plane_c = (n + ca + cb + cd) * 0.25;
+  double side_c = dot(plane_n, c - plane_c);
+  double best = 1e30;
+  V best_cg;
+  for (int i = 0; i < 36000; ++i) {
+    double t = rad(i * 0.01);
+    V x = centre + (u * std::cos(t) + w * std::sin(t)) * rad_c;
+    if ((dot(plane_n, x - plane_c) > 0) != (side_c > 0)) continue;
+    double e1 = angle(ca, cb, x) - 104.5, e2 = angle(cb, x, cd) - 106.1, e3 = angle(x, cd, n) - 103.2;
+    double cost = e1 * e1 + e2 * e2 + e3 * e3;
+    if (cost < best) {
+      best = cost;
+      best_cg = x;
+    }
+  }
+  r.set("CG", best_cg);
+  r.chain({"CB", "CG", "CD"});
+  note(r, "chi1 (endo)", torsion(n, ca, cb, best_cg), 30.0);
+  note(r, "angle CA-CB-CG", angle(ca, cb, best_cg), 104.5);
+  note(r, "angle CB-CG-CD", angle(cb, best_cg, cd), 106.1);
+  note(r, "angle CG-CD-N", angle(best_cg, cd, n), 103.2);
+  r.set("HA", tetra_h(ca, n, c, cb, kCH));  // bonded to CA by backbone()
+  put_hb(r, "CG");
+  put_ch2(r, "CG", "CB", "CD", "HG2", "HG3");
+  put_ch2(r, "CD", "CG", "N", "HD2", "HD3");
+  r.pseudo("QG", {"HG2", "HG3"});
+  r.pseudo("QD", {"HD2", "HD3"});
+}
+
+void build_ser(Residue& r) {  // rotamer p
+  backbone(r);
+  put(r, "OG", "N", "CA", "CB", 1.417, 111.1, 60);
+  put(r, "HG", "CA", "CB", "OG", kOH, kTet, 180);
+  put_hb(r, "OG");
+}
+
+void build_thr(Residue& r) {  // rotamer p
+  backbone(r);
+  put(r, "OG1", "N", "CA", "CB", 1.433, 109.6, 60);
+  // CB of threonine is R (priorities OG1 > CA > CG2).
+  V cb = r.p("CB"), ca = r.p("CA"), og1 = r.p("OG1");
+  r.set("CG2", choose(place2(cb, ca, og1, 1.521, 110.5, 109.3), false,
+                      [&](V x) { return chirality(cb, og1, ca, x); }));
+  r.bond("CB", "CG2");
+  put_tetra_h(r, "HB", "CB", "CA", "OG1", "CG2");
+  put(r, "HG1", "CA", "CB", "OG1", kOH, kTet, 180);
+  put_h3(r, "CA", "CB", "CG2", kCH, 180, {"HG21", "HG22", "HG23"});
+  r.pseudo("QG2", {"HG21", "HG22", "HG23"});
+}
+
+// Tryptophan: the indole ring, five-membered ring first, CG at the origin.
+void build_trp(Residue& r) {  // rotamer m95
+  backbone(r);
+  V cg{0, 0, 0}, cd1{1.365, 0, 0};
+  V ne1 = walk(cg, cd1, 110.2, 1.374, true);
+  V ce2 = walk(cd1, ne1, 108.9, 1.370, true);
+  V cd2 = walk(ne1, ce2, 107.4, 1.409, true);
+  closure(r, "CD2-CG", cd2, cg, 1.433);
+  note(r, "angle CE2-CD2-CG", angle(ce2, cd2, cg), 107.2);
+  note(r, "angle CD2-CG-CD1", angle(cd2, cg, cd1), 106.3);
+  V cz2 = walk(cd2, ce2, 122.4, 1.394, true);
+  V ch2 = walk(ce2, cz2, 117.5, 1.368, true);
+  V cz3 = walk(cz2, ch2, 121.5, 1.400, true);
+  V ce3 = walk(ch2, cz3, 121.1, 1.382, true);
+  closure(r, "CE3-CD2", ce3, cd2, 1.398);
+  note(r, "angle NE1-CE2-CZ2", angle(ne1, ce2, cz2), 130.1);
+  note(r, "angle CG-CD2-CE3", angle(cg, cd2, ce3), 133.9);
+  note(r, "angle CZ3-CE3-CD2", angle(cz3, ce3, cd2), 118.6);
+  V cb = exo(cg, cd1, cd2, 1.498, 127.0);
+  V g_cg = place(r.p("N"), r.p("CA"), r.p("CB"), 1.498, 113.6, -60);
+  V g_cd1 = place(r.p("CA"), r.p("CB"), g_cg, 1.365, 127.0, 95);
+  Embed e(cg, cb, cd1, g_cg, r.p("CB"), g_cd1);
+  const std::pair<const char*, V> ring[] = {{"CG", cg},   {"CD1", cd1}, {"NE1", ne1}, {"CE2", ce2}, {"CD2", cd2},
+                                            {"CZ2", cz2}, {"CH2", ch2}, {"CZ3", cz3}, {"CE3", ce3}};
+  for (const auto& [k, v] : ring) r.set(k, e(v));
+  r.chain({"CB", "CG", "CD1", "NE1", "CE2", "CD2", "CG"});
+  r.chain({"CE2", "CZ2", "CH2", "CZ3", "CE3", "CD2"});
+  put_sp2_h(r, "HD1", "CD1", "CG", "NE1", kCH);
+  put_sp2_h(r, "HE1", "NE1", "CD1", "CE2", kNH);
+  put_sp2_h(r, "HZ2", "CZ2", "CE2", "CH2", kCH);
+  put_sp2_h(r, "HH2", "CH2", "CZ2", "CZ3", kCH);
+  put_sp2_h(r, "HZ3", "CZ3", "CH2", "CE3", kCH);
+  put_sp2_h(r, "HE3", "CE3", "CZ3", "CD2", kCH);
+  put_hb(r, "CG");
+}
+
+void build_val(Residue& r) {  // rotamer t
+  backbone(r);
+  put(r, "CG1", "N", "CA", "CB", 1.521, 110.5, 175);
+  // CG1 is the pro-R methyl.
+  V cb = r.p("CB"), ca = r.p("CA"), cg1 = r.p("CG1");
+  r.set("CG2", choose(place2(cb, ca, cg1, 1.521, 110.5, 110.8), false,
+                      [&](V x) { return chirality(cb, ca, cg1, x); }));
+  r.bond("CB", "CG2");
+  put_tetra_h(r, "HB", "CB", "CA", "CG1", "CG2");
+  put_h3(r, "CA", "CB", "CG1", kCH, 180, {"HG11", "HG12", "HG13"});
+  put_h3(r, "CA", "CB", "CG2", kCH, 180, {"HG21", "HG22", "HG23"});
+  r.pseudo("QG1", {"HG11", "HG12", "HG13"});
+  r.pseudo("QG2", {"HG21", "HG22", "HG23"});
+  r.pseudo("QQG", {"QG1", "QG2"});
+}
 
 // ---------------------------------------------------------------- finishing a block
 
@@ -441,8 +1077,12 @@ using Builder = void (*)(Residue&);
 
 Builder builder_for(const std::string& name) {
   static const std::map<std::string, Builder> builders = {
-      {"ALA", build_ala},
-      {"PL", build_pl},
+      {"ALA", build_ala}, {"ARG", build_arg}, {"ASN", build_asn}, {"ASP", build_asp},
+      {"CYS", build_cys}, {"CYSS", build_cyss}, {"GLN", build_gln}, {"GLU", build_glu},
+      {"GLY", build_gly}, {"HIS", build_his}, {"ILE", build_ile}, {"LEU", build_leu},
+      {"LYS", build_lys}, {"MET", build_met}, {"PHE", build_phe}, {"PRO", build_pro},
+      {"SER", build_ser}, {"THR", build_thr}, {"TRP", build_trp}, {"TYR", build_tyr},
+      {"VAL", build_val}, {"PL", build_pl},
   };
   auto it = builders.find(name);
   if (it == builders.end()) die("no builder for residue " + name);
