@@ -969,6 +969,320 @@ void build_val(Residue& r) {  // rotamer t
   r.pseudo("QQG", {"QG1", "QG2"});
 }
 
+// ---------------------------------------------------------------- nucleotides
+//
+// Sugar: the furanose ring is built from C4' with the endocyclic torsions of the
+// pseudorotation cycle, nu_j = nu_max cos(P + 144 (j - 2)), at phase P = 162 (C2'-endo,
+// deoxyribose) or P = 18 (C3'-endo, ribose); the amplitude nu_max is the one at which the
+// ring closes with the standard C1'-O4' bond. Substituents of the ring follow the
+// configuration of beta-D-(2'-deoxy)ribose: C1' R, C2' R (ribose), C3' S, C4' R.
+// The phosphate backbone uses the torsions of B-DNA (deoxy) and A-RNA (ribo).
+
+// The argument in [lo, hi] where f is least: a grid of 100 steps, refined four times
+// around the best point (resolution better than 1e-6 of the interval).
+template <class F>
+double scan_min(double lo, double hi, F f) {
+  double best_x = lo, best = 1e300;
+  for (int level = 0; level < 5; ++level) {
+    double step = (hi - lo) / 100;
+    for (int i = 0; i <= 100; ++i) {
+      double x = lo + i * step, e = f(x);
+      if (e < best) {
+        best = e;
+        best_x = x;
+      }
+    }
+    lo = best_x - step;
+    hi = best_x + step;
+  }
+  return best_x;
+}
+
+struct SugarGeom {
+  double phase;
+  double c1c2, c2c3, c3c4, c4o4, o4c1, c3o3, c4c5, c1n;
+  double at_c2, at_c3, at_c4, at_o4, at_c1;  // ring angles C1'-C2'-C3', C2'-C3'-C4', C3'-C4'-O4', ...
+  double c3c4c5, o4c4c5, c4c3o3, c2c3o3, o4c1n, c2c1n;
+  double o5c5c4;
+  double alpha, beta, gamma, epsilon, zeta, chi;  // backbone and glycosidic torsions
+};
+
+const SugarGeom kDeoxy = {162.0, 1.521, 1.525, 1.528, 1.446, 1.420, 1.431, 1.510, 0.0,
+                          102.5, 103.1, 106.0, 109.7, 105.9, 114.7, 109.6, 110.3, 110.6, 108.0, 113.7,
+                          110.2, -60.0, 180.0, 50.0, -175.0, -95.0, -105.0};
+const SugarGeom kRibo = {18.0,  1.528, 1.525, 1.524, 1.453, 1.414, 1.423, 1.508, 0.0,
+                         101.5, 102.6, 105.5, 109.6, 107.6, 115.2, 109.2, 110.5, 111.0, 108.2, 113.4,
+                         110.2, -68.0, 178.0, 54.0, -155.0, -70.0, -160.0};
+
+// A planar base in the x-y plane, with the glycosidic carbon C1' in its plane.
+struct Base {
+  std::vector<std::pair<std::string, V>> atoms;  // ring and exocyclic atoms, C1' included
+  std::vector<std::pair<std::string, std::string>> bonds;
+  std::string n_glyco, next;                      // N9/N1 and C4/C2: the atoms of CHI
+  V at(const std::string& k) const {
+    for (const auto& [n, v] : atoms)
+      if (n == k) return v;
+    die("base has no atom " + k);
+  }
+  void add(const std::string& k, V v) { atoms.emplace_back(k, v); }
+};
+
+// The two amino hydrogens of an exocyclic N (bonded to c), the first on the side of cis_to.
+void amino_h(Base& b, const std::string& n, const std::string& c, const std::string& cis_to,
+             const std::string& h_cis, const std::string& h_trans) {
+  V pn = b.at(n), u = unit(b.at(c) - pn);
+  V h1 = pn + rot2(u, 120) * kNH, h2 = pn + rot2(u, -120) * kNH;
+  if (dist(h1, b.at(cis_to)) > dist(h2, b.at(cis_to))) std::swap(h1, h2);
+  b.add(h_cis, h1);
+  b.add(h_trans, h2);
+  b.bonds.push_back({n, h_cis});
+  b.bonds.push_back({n, h_trans});
+}
+
+void base_closure(const Residue& r, const Base& b, const char* x, const char* y, double standard) {
+  closure(r, std::string(x) + "-" + y, b.at(x), b.at(y), standard);
+}
+
+// Purines (adenine, guanine): the shared bond C4-C5 first, the six-membered ring walked
+// one way from it and the five-membered ring the other way.
+Base purine(const Residue& r, bool guanine) {
+  Base b;
+  b.n_glyco = "N9";
+  b.next = "C4";
+  // Bond lengths and angles of adenine / guanine.
+  const double c4c5 = guanine ? 1.379 : 1.383, c5c6 = guanine ? 1.419 : 1.406, c6n1 = guanine ? 1.391 : 1.351,
+               n1c2 = guanine ? 1.373 : 1.339, c2n3 = guanine ? 1.323 : 1.331, n3c4 = guanine ? 1.350 : 1.344,
+               c5n7 = guanine ? 1.388 : 1.388, n7c8 = guanine ? 1.305 : 1.311, c8n9 = guanine ? 1.374 : 1.373,
+               n9c4 = guanine ? 1.375 : 1.374;
+  const double a_c5 = guanine ? 118.8 : 117.0, a_c6 = guanine ? 111.5 : 117.7, a_n1 = guanine ? 125.1 : 118.6,
+               a_c2 = guanine ? 123.9 : 129.3, a_c5n7 = guanine ? 110.8 : 110.7, a_n7 = guanine ? 104.3 : 103.9,
+               a_c8 = guanine ? 113.1 : 113.8;
+  V c4{0, 0, 0}, c5{c4c5, 0, 0};
+  V c6 = walk(c4, c5, a_c5, c5c6, true);
+  V n1 = walk(c5, c6, a_c6, c6n1, true);
+  V c2 = walk(c6, n1, a_n1, n1c2, true);
+  V n3 = walk(n1, c2, a_c2, c2n3, true);
+  V n7 = walk(c4, c5, a_c5n7, c5n7, false);
+  V c8 = walk(c5, n7, a_n7, n7c8, false);
+  V n9 = walk(n7, c8, a_c8, c8n9, false);
+  for (auto [k, v] : {std::pair<const char*, V>{"C4", c4}, {"C5", c5}, {"C6", c6}, {"N1", n1}, {"C2", c2},
+                      {"N3", n3}, {"N7", n7}, {"C8", c8}, {"N9", n9}})
+    b.add(k, v);
+  base_closure(r, b, "N3", "C4", n3c4);
+  base_closure(r, b, "N9", "C4", n9c4);
+  note(r, "angle C2-N3-C4", angle(c2, n3, c4), guanine ? 111.9 : 110.6);
+  note(r, "angle C8-N9-C4", angle(c8, n9, c4), guanine ? 106.4 : 105.8);
+  b.add("C1'", exo(n9, c4, c8, 1.460, 126.4));
+  b.bonds = {{"N9", "C4"}, {"C4", "N3"}, {"N3", "C2"}, {"C2", "N1"}, {"N1", "C6"}, {"C6", "C5"},
+             {"C5", "C4"}, {"C5", "N7"}, {"N7", "C8"}, {"C8", "N9"}};
+  b.add("H8", sp2_h(c8, n7, n9, kCH));
+  b.bonds.push_back({"C8", "H8"});
+  if (guanine) {
+    b.add("O6", exo(c6, n1, c5, 1.237, 119.9));
+    b.add("N2", exo(c2, n1, n3, 1.341, 116.2));
+    b.add("H1", sp2_h(n1, c6, c2, kNH));
+    b.bonds.insert(b.bonds.end(), {{"C6", "O6"}, {"C2", "N2"}, {"N1", "H1"}});
+    amino_h(b, "N2", "C2", "N1", "H21", "H22");
+  } else {
+    b.add("N6", exo(c6, n1, c5, 1.335, 118.6));
+    b.add("H2", sp2_h(c2, n1, n3, kCH));
+    b.bonds.insert(b.bonds.end(), {{"C6", "N6"}, {"C2", "H2"}});
+    amino_h(b, "N6", "C6", "N1", "H61", "H62");
+  }
+  return b;
+}
+
+// Pyrimidines (cytosine, thymine, uracil): the ring walked from N1.
+Base pyrimidine(const Residue& r, char kind) {
+  Base b;
+  b.n_glyco = "N1";
+  b.next = "C2";
+  struct G {
+    double n1c2, c2n3, n3c4, c4c5, c5c6, c6n1, a_c2, a_n3, a_c4, a_c5, a_c6, a_n1, c1_angle;
+  };
+  const G g = kind == 'C'   ? G{1.397, 1.353, 1.335, 1.425, 1.339, 1.367, 119.2, 119.9, 121.9, 117.4, 121.0, 120.3, 118.8}
+              : kind == 'T' ? G{1.376, 1.373, 1.382, 1.445, 1.339, 1.378, 114.6, 127.2, 115.2, 118.0, 123.7, 121.3, 118.2}
+                            : G{1.381, 1.373, 1.380, 1.431, 1.337, 1.375, 114.9, 127.0, 114.6, 119.7, 122.7, 121.0, 117.7};
+  V n1{0, 0, 0}, c2{g.n1c2, 0, 0};
+  V n3 = walk(n1, c2, g.a_c2, g.c2n3, true);
+  V c4 = walk(c2, n3, g.a_n3, g.n3c4, true);
+  V c5 = walk(n3, c4, g.a_c4, g.c4c5, true);
+  V c6 = walk(c4, c5, g.a_c5, g.c5c6, true);
+  for (auto [k, v] : {std::pair<const char*, V>{"N1", n1}, {"C2", c2}, {"N3", n3}, {"C4", c4}, {"C5", c5},
+                      {"C6", c6}})
+    b.add(k, v);
+  base_closure(r, b, "C6", "N1", g.c6n1);
+  note(r, "angle C5-C6-N1", angle(c5, c6, n1), g.a_c6);
+  note(r, "angle C6-N1-C2", angle(c6, n1, c2), g.a_n1);
+  b.add("C1'", exo(n1, c2, c6, 1.470, g.c1_angle));
+  b.bonds = {{"N1", "C2"}, {"C2", "N3"}, {"N3", "C4"}, {"C4", "C5"}, {"C5", "C6"}, {"C6", "N1"}};
+  b.add("O2", exo(c2, n1, n3, kind == 'C' ? 1.240 : kind == 'T' ? 1.220 : 1.219,
+                  kind == 'C' ? 118.9 : kind == 'T' ? 123.1 : 122.8));
+  b.add("H6", sp2_h(c6, c5, n1, kCH));
+  b.bonds.insert(b.bonds.end(), {{"C2", "O2"}, {"C6", "H6"}});
+  if (kind == 'C') {
+    b.add("N4", exo(c4, n3, c5, 1.335, 118.0));
+    b.add("H5", sp2_h(c5, c4, c6, kCH));
+    b.bonds.insert(b.bonds.end(), {{"C4", "N4"}, {"C5", "H5"}});
+    amino_h(b, "N4", "C4", "N3", "H41", "H42");
+  } else {
+    b.add("O4", exo(c4, n3, c5, kind == 'T' ? 1.228 : 1.232, kind == 'T' ? 119.9 : 119.4));
+    b.add("H3", sp2_h(n3, c2, c4, kNH));
+    b.bonds.insert(b.bonds.end(), {{"C4", "O4"}, {"N3", "H3"}});
+    if (kind == 'T') {
+      b.add("C7", exo(c5, c4, c6, 1.496, 119.0));
+      b.bonds.push_back({"C5", "C7"});
+    } else {
+      b.add("H5", sp2_h(c5, c4, c6, kCH));
+      b.bonds.push_back({"C5", "H5"});
+    }
+  }
+  return b;
+}
+
+// The furanose ring for a pucker amplitude: C4', C3', O4', C2', C1'.
+struct Ring {
+  V c4, c3, o4, c2, c1;
+};
+Ring furanose(const SugarGeom& s, double numax) {
+  auto nu = [&](int j) { return numax * std::cos(rad(s.phase + 144.0 * (j - 2))); };
+  Ring g;
+  g.c3 = {s.c3c4, 0, 0};
+  g.o4 = V{std::cos(rad(s.at_c4)), std::sin(rad(s.at_c4)), 0} * s.c4o4;
+  g.c2 = place(g.o4, g.c4, g.c3, s.c2c3, s.at_c3, nu(3));
+  g.c1 = place(g.c4, g.c3, g.c2, s.c1c2, s.at_c2, nu(2));
+  return g;
+}
+
+void build_nucleotide(Residue& r, bool ribo, char base) {
+  const SugarGeom& s = ribo ? kRibo : kDeoxy;
+  // Phase (within 12 degrees of the nominal one) and amplitude of the pucker: the ring
+  // closes with the standard C1'-O4' bond, and the two ring angles that the construction
+  // does not set (at C1' and O4') come closest to their standard values.
+  auto amplitude = [&](double phase) {  // amplitude at which the ring closes
+    SugarGeom t = s;
+    t.phase = phase;
+    return scan_min(20.0, 50.0, [&](double x) {
+      Ring h = furanose(t, x);
+      return std::fabs(dist(h.c1, h.o4) - s.o4c1);
+    });
+  };
+  SugarGeom sg = s;
+  double numax = 0, best = 1e30;
+  for (int i = -120; i <= 120; ++i) {
+    SugarGeom t = s;
+    t.phase = s.phase + i * 0.1;
+    double m = amplitude(t.phase);
+    Ring h = furanose(t, m);
+    double e1 = angle(h.c2, h.c1, h.o4) - s.at_c1, e2 = angle(h.c1, h.o4, h.c4) - s.at_o4;
+    if (e1 * e1 + e2 * e2 < best) {
+      best = e1 * e1 + e2 * e2;
+      sg = t;
+      numax = m;
+    }
+  }
+  Ring g = furanose(sg, numax);
+  note(r, "pucker phase", sg.phase, s.phase);
+  note(r, "pucker amplitude", numax, 37.0);
+  closure(r, "C1'-O4'", g.c1, g.o4, s.o4c1);
+  note(r, "angle C2'-C1'-O4'", angle(g.c2, g.c1, g.o4), s.at_c1);
+  note(r, "angle C1'-O4'-C4'", angle(g.c1, g.o4, g.c4), s.at_o4);
+  r.set("C4'", g.c4);
+  r.set("C3'", g.c3);
+  r.set("O4'", g.o4);
+  r.set("C2'", g.c2);
+  r.set("C1'", g.c1);
+  r.chain({"C4'", "C3'", "C2'", "C1'", "O4'", "C4'"});
+  // Ring substituents, each on the side its configuration demands.
+  r.set("C5'", choose(place2(g.c4, g.c3, g.o4, s.c4c5, s.c3c4c5, s.o4c4c5), false,
+                      [&](V x) { return chirality(g.c4, g.o4, g.c3, x); }));  // C4' R
+  r.set("O3'", choose(place2(g.c3, g.c4, g.c2, s.c3o3, s.c4c3o3, s.c2c3o3), true,
+                      [&](V x) { return chirality(g.c3, x, g.c4, g.c2); }));  // C3' S
+  const double c1n = base == 'A' || base == 'G' ? 1.460 : 1.470;
+  V n = choose(place2(g.c1, g.o4, g.c2, c1n, s.o4c1n, s.c2c1n), false,
+               [&](V x) { return chirality(g.c1, g.o4, x, g.c2); });  // C1' R
+  r.chain({"C4'", "C5'"});
+  r.chain({"C3'", "O3'"});
+  put_tetra_h(r, "H4'", "C4'", "C3'", "O4'", "C5'");
+  put_tetra_h(r, "H3'", "C3'", "C4'", "C2'", "O3'");
+  if (ribo) {
+    r.set("O2'", choose(place2(g.c2, g.c1, g.c3, 1.413, 110.6, 113.3), false,
+                        [&](V x) { return chirality(g.c2, x, g.c1, g.c3); }));  // C2' R
+    r.bond("C2'", "O2'");
+    put_tetra_h(r, "H2'", "C2'", "C1'", "C3'", "O2'");
+    put(r, "HO2'", "C3'", "C2'", "O2'", kOH, kTet, 180);
+  } else {
+    // H2'' takes the place of the ribose O2', H2' that of the ribose H2'.
+    auto [h1, h2] = ch2(g.c2, g.c1, g.c3, kCH);
+    if (chirality(g.c2, h1, g.c1, g.c3) > 0) std::swap(h1, h2);
+    r.set("H2\"", h1);
+    r.set("H2'", h2);
+    r.bond("C2'", "H2'");
+    r.bond("C2'", "H2\"");
+    r.pseudo("Q2'", {"H2'", "H2\""});
+  }
+  // Endo side: the displaced ring atom is on the side of C5'.
+  {
+    V pn = cross(g.o4 - g.c1, g.c4 - g.c1);
+    V moved = ribo ? g.c3 : g.c2;
+    if ((dot(pn, moved - g.c1) > 0) != (dot(pn, r.p("C5'") - g.c1) > 0)) die(r.name + ": sugar pucker is exo");
+  }
+  // Backbone towards the 5' side, then the 3' phosphate.
+  put(r, "O5'", "C3'", "C4'", "C5'", 1.440, s.o5c5c4, s.gamma);
+  put(r, "P", "C4'", "C5'", "O5'", 1.593, 120.9, s.beta);
+  put(r, "O3'-", "C5'", "O5'", "P", 1.607, 104.0, s.alpha);
+  put(r, "C3'-", "O5'", "P", "O3'-", s.c3o3, 119.7, s.zeta);
+  {
+    V p = r.p("P"), o3 = r.p("O3'-"), o5 = r.p("O5'");
+    auto [a, b] = place2(p, o3, o5, 1.485, 108.0, 108.0);
+    // OP1 is the pro-R oxygen (priorities OP1 > OP2 > O3' > O5').
+    if (chirality(p, a, b, o3) > 0) std::swap(a, b);
+    r.set("OP1", a);
+    r.set("OP2", b);
+    r.bond("P", "OP1");
+    r.bond("P", "OP2");
+    note(r, "angle OP1-P-OP2", angle(a, p, b), 119.6);
+  }
+  {
+    // H5' is the pro-S hydrogen of C5' (priorities O5' > C4').
+    auto [a, b] = ch2(r.p("C5'"), r.p("C4'"), r.p("O5'"), kCH);
+    if (chirality(r.p("C5'"), r.p("O5'"), r.p("C4'"), a) < 0) std::swap(a, b);
+    r.set("H5'", a);
+    r.set("H5\"", b);
+    r.bond("C5'", "H5'");
+    r.bond("C5'", "H5\"");
+    r.pseudo("Q5'", {"H5'", "H5\""});
+  }
+  put(r, "P+", "C4'", "C3'", "O3'", 1.607, 119.7, s.epsilon);
+  // The base: its glycosidic N on C1', its next ring atom set by CHI.
+  Base b = base == 'A' ? purine(r, false) : base == 'G' ? purine(r, true) : pyrimidine(r, base);
+  V ln = b.at(b.n_glyco), lc1 = b.at("C1'"), lx = b.at(b.next);
+  if (std::fabs(dist(ln, lc1) - c1n) > 1e-9) die(r.name + ": glycosidic bond mismatch");
+  V gx = place(r.p("O4'"), g.c1, n, dist(ln, lx), angle(lc1, ln, lx), s.chi);
+  Embed e(ln, lc1, lx, n, g.c1, gx);
+  for (const auto& [k, v] : b.atoms)
+    if (k != "C1'") r.set(k, e(v));
+  for (const auto& [x, y] : b.bonds) r.bond(x, y);
+  r.bond("C1'", b.n_glyco);
+  put_tetra_h(r, "H1'", "C1'", "C2'", "O4'", b.n_glyco.c_str());
+  if (base == 'A') r.pseudo("Q6", {"H61", "H62"});
+  if (base == 'G') r.pseudo("Q2", {"H21", "H22"});
+  if (base == 'C') r.pseudo("Q4", {"H41", "H42"});
+  if (base == 'T') {
+    put_h3(r, "C4", "C5", "C7", kCH, 0, {"H71", "H72", "H73"});
+    r.pseudo("Q7", {"H71", "H72", "H73"});
+  }
+}
+
+void build_ade(Residue& r) { build_nucleotide(r, false, 'A'); }
+void build_rade(Residue& r) { build_nucleotide(r, true, 'A'); }
+void build_cyt(Residue& r) { build_nucleotide(r, false, 'C'); }
+void build_rcyt(Residue& r) { build_nucleotide(r, true, 'C'); }
+void build_gua(Residue& r) { build_nucleotide(r, false, 'G'); }
+void build_rgua(Residue& r) { build_nucleotide(r, true, 'G'); }
+void build_thy(Residue& r) { build_nucleotide(r, false, 'T'); }
+void build_ura(Residue& r) { build_nucleotide(r, true, 'U'); }
+
 // ---------------------------------------------------------------- finishing a block
 
 // Pseudo atoms that are not placed yet go to the centroid of the atoms pointing to them
@@ -1082,7 +1396,9 @@ Builder builder_for(const std::string& name) {
       {"GLY", build_gly}, {"HIS", build_his}, {"ILE", build_ile}, {"LEU", build_leu},
       {"LYS", build_lys}, {"MET", build_met}, {"PHE", build_phe}, {"PRO", build_pro},
       {"SER", build_ser}, {"THR", build_thr}, {"TRP", build_trp}, {"TYR", build_tyr},
-      {"VAL", build_val}, {"PL", build_pl},
+      {"VAL", build_val}, {"ADE", build_ade}, {"RADE", build_rade}, {"CYT", build_cyt},
+      {"RCYT", build_rcyt}, {"GUA", build_gua}, {"RGUA", build_rgua}, {"THY", build_thy},
+      {"URA", build_ura}, {"PL", build_pl},
   };
   auto it = builders.find(name);
   if (it == builders.end()) die("no builder for residue " + name);
