@@ -1283,6 +1283,90 @@ void build_rgua(Residue& r) { build_nucleotide(r, true, 'G'); }
 void build_thy(Residue& r) { build_nucleotide(r, false, 'T'); }
 void build_ura(Residue& r) { build_nucleotide(r, true, 'U'); }
 
+// ---------------------------------------------------------------- linker and marker residues
+//
+// Linker atoms are dummies without bonds on a planar zig-zag with 1 A steps and right
+// angles at the turns, as in the PL block. Where a linker carries the overlap atoms of a
+// following amino acid (C, O, N) or nucleotide (C3', O3', P), those three have the
+// geometry of the real bonds, so that the residue built on them is joined normally.
+
+const double kHalf = std::sqrt(0.5);
+const V kZigA{kHalf, 0, -kHalf}, kZigB{kHalf, 0, kHalf};  // alternating steps
+
+// Zig-zag points 0..n-1 starting at the origin (point 1 below the x axis, point 2 on it).
+std::vector<V> zigzag(int n) {
+  std::vector<V> p{V{}};
+  for (int i = 1; i < n; ++i) p.push_back(p.back() + (i % 2 ? kZigA : kZigB));
+  return p;
+}
+
+void build_nl(Residue& r) {  // C3', O3' of the preceding nucleotide, P, then the zig-zag of PL
+  // The triangle C3'-O3'-P in the x-z plane, C3' at the origin and P on the x axis.
+  const double a = kDeoxy.c3o3, b = 1.607, gamma = rad(119.7);
+  double d = std::sqrt(a * a + b * b - 2 * a * b * std::cos(gamma));
+  double x = (a * a + d * d - b * b) / (2 * d);
+  V c3{0, 0, 0}, o3{x, 0, -std::sqrt(a * a - x * x)}, p{d, 0, 0};
+  r.set("C3'-", c3);
+  r.set("O3'-", o3);
+  r.set("P", p);
+  const V step1{0.4483, 0, -0.8939}, step2{0.8939, 0, 0.4482};  // the steps of PL after its N
+  r.set("Q1", p + step1);
+  r.set("Q2", p + step1 + step2);
+  r.set("Q3+", p + step1 + step2 + step1);
+}
+
+void build_ll(Residue& r) {  // LL, LL2, LL5: dummies only
+  std::vector<V> z = zigzag(6);
+  for (int i = 0; i < 6; ++i) r.atoms[i].pos = z[i], r.atoms[i].placed = true;
+}
+
+void build_lp(Residue& r) {  // zig-zag, then C, O, N of a peptide bond to the next amino acid
+  std::vector<V> z = zigzag(4);
+  r.set("Q1-", z[0]);
+  r.set("Q2-", z[1]);
+  r.set("Q3", z[2]);
+  V c = z[3];
+  V n = c + kZigB * 1.329;
+  V o1 = place(z[2], n, c, 1.231, 123.0, 180), o2 = place(z[2], n, c, 1.231, 123.0, 0);
+  r.set("C", c);
+  r.set("N+", n);
+  r.set("O", dist(o1, z[2]) > dist(o2, z[2]) ? o1 : o2);
+}
+
+void build_ln(Residue& r) {  // zig-zag, then C3', O3', P of a phosphodiester to the next nucleotide
+  std::vector<V> z = zigzag(4);
+  r.set("Q1-", z[0]);
+  r.set("Q2-", z[1]);
+  r.set("Q3", z[2]);
+  V c3 = z[3];
+  V o3 = c3 + kZigB * kDeoxy.c3o3;
+  V p1 = place(z[2], c3, o3, 1.607, 119.7, 180), p2 = place(z[2], c3, o3, 1.607, 119.7, 0);
+  r.set("C3'", c3);
+  r.set("O3'", o3);
+  r.set("P+", dist(p1, z[2]) > dist(p2, z[2]) ? p1 : p2);
+}
+
+void build_ion(Residue& r) {  // the metal ion ME in the middle of the zig-zag
+  std::vector<V> z = zigzag(7);
+  for (int i = 0; i < 7; ++i) r.atoms[i].pos = z[i], r.atoms[i].placed = true;
+}
+
+// The origin marker A0 in the middle of the zig-zag, with AX, AY, AZ one unit along the
+// axes of the residue frame.
+void build_ori(Residue& r) {
+  std::vector<V> z = zigzag(7);
+  r.set("Q1-", z[0]);
+  r.set("Q2-", z[1]);
+  r.set("Q3", z[2]);
+  r.set("A0", z[3]);
+  r.set("AX", z[3] + V{1, 0, 0});
+  r.set("AY", z[3] + V{0, 1, 0});
+  r.set("AZ", z[3] + V{0, 0, 1});
+  r.set("Q1", z[4]);
+  r.set("Q2", z[5]);
+  r.set("Q3+", z[6]);
+}
+
 // ---------------------------------------------------------------- finishing a block
 
 // Pseudo atoms that are not placed yet go to the centroid of the atoms pointing to them
@@ -1398,7 +1482,9 @@ Builder builder_for(const std::string& name) {
       {"SER", build_ser}, {"THR", build_thr}, {"TRP", build_trp}, {"TYR", build_tyr},
       {"VAL", build_val}, {"ADE", build_ade}, {"RADE", build_rade}, {"CYT", build_cyt},
       {"RCYT", build_rcyt}, {"GUA", build_gua}, {"RGUA", build_rgua}, {"THY", build_thy},
-      {"URA", build_ura}, {"PL", build_pl},
+      {"URA", build_ura}, {"PL", build_pl}, {"NL", build_nl}, {"LL", build_ll},
+      {"LL2", build_ll}, {"LL5", build_ll}, {"LP", build_lp}, {"LN", build_ln},
+      {"ION", build_ion}, {"ORI", build_ori},
   };
   auto it = builders.find(name);
   if (it == builders.end()) die("no builder for residue " + name);
