@@ -1471,6 +1471,193 @@ void write_block(const Residue& r, std::vector<std::string>& out) {
   }
 }
 
+// ---------------------------------------------------------------- chemical shifts
+//
+// The shift table (CSTABLE) holds, per residue type and atom, a count and the mean, spread,
+// lowest and highest value of the atom's chemical shift in ppm. The system does not read
+// it. The first five rows are the reference rows of the table; the others carry
+// representative means and spreads of deposited protein and nucleic-acid shifts, with the
+// count taken from a typical number of entries of the residue type and the range from
+// mean - 8 spread to mean + 7 spread.
+
+struct ShiftRow {
+  const char* atom;
+  int count;
+  double mean, spread, low, high;
+};
+
+const ShiftRow kReferenceShifts[] = {  // ALA
+    {"N", 21679, 123.24, 3.56, 77.10, 142.81}, {"H", 23992, 8.20, 0.60, 3.53, 11.48},
+    {"CA", 19703, 53.16, 1.97, 44.22, 65.52},  {"HA", 18269, 4.26, 0.44, 1.24, 6.51},
+    {"QB", 17243, 1.36, 0.25, -0.83, 3.12},
+};
+
+struct ShiftSet {
+  const char* residue;
+  int entries;        // typical number of entries of the residue type
+  const char* atoms;  // "ATOM mean spread, ..."
+};
+
+const ShiftSet kShifts[] = {
+    {"ALA", 24000, "CB 19.01 1.83, C 177.74 2.13"},
+    {"ARG", 14800,
+     "N 120.80 3.66, H 8.24 0.61, CA 56.79 2.31, HA 4.30 0.46, CB 30.70 1.83, HB2 1.79 0.27, "
+     "HB3 1.76 0.28, CG 27.21 1.20, HG2 1.57 0.27, HG3 1.55 0.28, CD 43.16 0.88, HD2 3.12 0.23, "
+     "HD3 3.10 0.25, NE 84.72 1.69, HE 7.40 0.63, CZ 159.63 2.36, NH1 73.00 2.50, C 176.41 2.03"},
+    {"ASN", 12100,
+     "N 118.90 3.90, H 8.33 0.62, CA 53.54 1.87, HA 4.66 0.36, CB 38.70 1.68, HB2 2.80 0.31, "
+     "HB3 2.75 0.33, CG 176.70 1.40, ND2 112.70 2.30, HD21 7.34 0.50, HD22 7.13 0.49, C 175.30 1.80"},
+    {"ASP", 16700,
+     "N 120.65 3.86, H 8.30 0.57, CA 54.69 2.03, HA 4.59 0.31, CB 40.88 1.62, HB2 2.72 0.26, "
+     "HB3 2.66 0.28, CG 179.20 1.80, C 176.40 1.75"},
+    {"CYS", 4000,
+     "N 120.10 4.60, H 8.39 0.68, CA 58.30 3.40, HA 4.65 0.55, CB 29.50 2.10, HB2 2.96 0.44, "
+     "HB3 2.89 0.46, HG 1.80 1.00, C 174.90 2.10"},
+    {"CYSS", 3300,
+     "N 119.80 4.50, H 8.55 0.70, CA 55.40 2.70, HA 4.75 0.50, CB 40.50 4.20, HB2 3.00 0.40, "
+     "HB3 2.90 0.40, C 174.80 2.00"},
+    {"GLN", 11200,
+     "N 119.88 3.50, H 8.22 0.58, CA 56.60 2.12, HA 4.27 0.44, CB 29.18 1.81, HB2 2.05 0.25, "
+     "HB3 2.02 0.26, CG 33.76 1.11, HG2 2.32 0.26, HG3 2.29 0.28, CD 179.70 1.30, NE2 111.90 1.70, "
+     "HE21 7.22 0.45, HE22 7.02 0.44, C 176.30 2.00"},
+    {"GLU", 19800,
+     "N 120.66 3.46, H 8.33 0.59, CA 57.34 2.08, HA 4.25 0.41, CB 30.00 1.72, HB2 2.02 0.20, "
+     "HB3 1.99 0.21, CG 36.10 1.20, HG2 2.27 0.21, HG3 2.25 0.22, CD 182.40 1.70, C 176.90 1.95"},
+    {"GLY", 21400, "N 109.60 3.70, H 8.33 0.64, CA 45.36 1.30, HA2 3.97 0.37, HA3 3.90 0.37, C 173.90 1.85"},
+    {"HIS", 6600,
+     "N 119.60 4.00, H 8.25 0.69, CA 56.50 2.30, HA 4.61 0.44, CB 30.20 2.10, HB2 3.10 0.35, "
+     "HB3 3.04 0.37, CG 131.50 3.00, ND1 195.00 18.00, HD1 11.00 3.00, CD2 119.90 2.70, "
+     "HD2 7.00 0.40, CE1 137.50 2.10, HE1 8.00 0.50, NE2 181.50 15.00, C 175.30 2.00"},
+    {"ILE", 16200,
+     "N 121.40 4.20, H 8.28 0.68, CA 61.60 2.70, HA 4.17 0.56, CB 38.60 2.00, HB 1.78 0.29, "
+     "QG2 0.77 0.27, CG2 17.50 1.30, CG1 27.70 1.70, HG12 1.27 0.40, HG13 1.19 0.41, QD1 0.68 0.29, "
+     "CD1 13.40 1.60, C 175.90 1.90"},
+    {"LEU", 25400,
+     "N 121.80 3.90, H 8.22 0.64, CA 55.70 2.10, HA 4.31 0.47, CB 42.30 1.90, HB2 1.61 0.34, "
+     "HB3 1.52 0.36, CG 26.80 1.10, HG 1.51 0.33, QD1 0.75 0.28, QD2 0.73 0.29, CD1 24.70 1.60, "
+     "CD2 24.10 1.70, C 177.00 1.90"},
+    {"LYS", 20900,
+     "N 121.00 3.80, H 8.18 0.60, CA 56.95 2.20, HA 4.26 0.43, CB 32.80 1.80, HB2 1.78 0.25, "
+     "HB3 1.75 0.26, CG 24.90 1.10, HG2 1.37 0.26, HG3 1.35 0.27, CD 29.00 1.10, HD2 1.61 0.21, "
+     "HD3 1.60 0.22, CE 41.90 0.80, HE2 2.92 0.18, HE3 2.91 0.19, NZ 33.90 2.00, QZ 7.40 0.60, "
+     "C 176.60 2.00"},
+    {"MET", 6100,
+     "N 120.10 3.60, H 8.26 0.60, CA 56.10 2.20, HA 4.41 0.48, CB 32.90 2.30, HB2 2.03 0.34, "
+     "HB3 2.00 0.34, CG 32.00 1.30, HG2 2.43 0.36, HG3 2.40 0.38, QE 1.88 0.41, CE 17.20 1.60, "
+     "C 176.20 2.00"},
+    {"PHE", 11800,
+     "N 120.40 4.10, H 8.36 0.71, CA 58.10 2.60, HA 4.63 0.56, CB 39.90 2.10, HB2 3.00 0.36, "
+     "HB3 2.94 0.37, CG 138.30 1.90, QD 7.06 0.31, QE 7.08 0.31, HZ 7.00 0.42, CD1 131.60 1.20, "
+     "CE1 130.70 1.30, CZ 129.20 1.50, C 175.50 2.00"},
+    {"PRO", 10200,
+     "N 135.20 7.00, CA 63.30 1.50, HA 4.40 0.34, CB 31.90 1.20, HB2 2.08 0.35, HB3 2.00 0.36, "
+     "CG 27.30 1.10, HG2 1.93 0.31, HG3 1.90 0.32, CD 50.30 1.00, HD2 3.65 0.35, HD3 3.61 0.37, "
+     "C 176.70 1.60"},
+    {"SER", 17300,
+     "N 116.30 3.50, H 8.28 0.59, CA 58.70 2.10, HA 4.48 0.40, CB 63.80 1.50, HB2 3.87 0.25, "
+     "HB3 3.85 0.27, HG 5.40 1.10, C 174.60 1.80"},
+    {"THR", 16400,
+     "N 115.40 4.70, H 8.24 0.62, CA 62.20 2.60, HA 4.46 0.47, CB 69.70 1.70, HB 4.17 0.33, "
+     "QG2 1.14 0.22, CG2 21.60 1.20, HG1 4.90 1.30, C 174.60 1.80"},
+    {"TRP", 4100,
+     "N 121.60 4.10, H 8.29 0.77, CA 57.70 2.50, HA 4.68 0.52, CB 29.90 2.00, HB2 3.19 0.34, "
+     "HB3 3.12 0.35, CG 110.60 1.30, CD1 126.50 1.80, HD1 7.14 0.35, NE1 129.20 1.90, "
+     "HE1 10.10 0.60, CE2 138.40 1.30, CZ2 114.30 1.10, HZ2 7.29 0.31, CH2 123.80 1.30, "
+     "HH2 6.98 0.34, CZ3 121.30 1.40, HZ3 6.86 0.37, CE3 120.50 1.70, HE3 7.32 0.39, "
+     "CD2 127.60 1.10, C 176.20 2.00"},
+    {"TYR", 10400,
+     "N 120.90 4.10, H 8.30 0.71, CA 58.10 2.50, HA 4.62 0.55, CB 39.30 2.10, HB2 2.90 0.36, "
+     "HB3 2.84 0.38, CG 128.00 1.60, QD 6.93 0.30, QE 6.70 0.23, CD1 132.80 1.20, CE1 117.90 1.10, "
+     "CZ 156.60 1.50, HH 9.20 1.40, C 175.40 2.00"},
+    {"VAL", 19800,
+     "N 121.10 4.60, H 8.29 0.67, CA 62.50 2.90, HA 4.18 0.58, CB 32.70 1.80, HB 1.98 0.32, "
+     "QG1 0.83 0.26, QG2 0.80 0.28, CG1 21.50 1.40, CG2 21.30 1.60, C 175.70 1.90"},
+    {"ADE", 950,
+     "H1' 6.10 0.25, H2' 2.70 0.28, H2\" 2.85 0.24, H3' 4.96 0.16, H4' 4.35 0.18, H5' 4.12 0.20, "
+     "H5\" 4.05 0.22, C1' 84.60 1.40, C2' 40.00 1.50, C3' 77.50 1.60, C4' 86.40 1.20, "
+     "C5' 66.90 1.40, H2 7.72 0.35, H8 8.12 0.25"},
+    {"RADE", 2100,
+     "H1' 5.85 0.25, H2' 4.55 0.21, H3' 4.57 0.23, H4' 4.44 0.16, H5' 4.35 0.25, H5\" 4.15 0.21, "
+     "C1' 92.60 1.50, C2' 75.50 1.20, C3' 73.30 1.60, C4' 82.70 1.10, C5' 65.80 1.30, "
+     "H2 7.65 0.38, H8 8.02 0.24, H61 7.85 0.60, H62 6.55 0.50, C2 153.40 1.50, C8 139.90 1.30, "
+     "N1 222.40 2.50, N3 214.20 3.00, N7 230.90 2.00, P -3.90 1.20"},
+    {"CYT", 900,
+     "H1' 5.85 0.28, H2' 2.15 0.30, H2\" 2.45 0.26, H3' 4.75 0.16, H4' 4.15 0.20, H5' 4.10 0.20, "
+     "H5\" 4.05 0.22, C1' 85.90 1.40, C2' 39.70 1.50, C3' 76.50 1.60, C4' 85.80 1.20, "
+     "C5' 66.70 1.40, H5 5.55 0.30, H6 7.45 0.20"},
+    {"RCYT", 1950,
+     "H1' 5.55 0.25, H2' 4.35 0.21, H3' 4.45 0.23, H4' 4.40 0.16, H5' 4.40 0.25, H5\" 4.08 0.21, "
+     "C1' 93.50 1.50, C2' 75.70 1.20, C3' 72.70 1.60, C4' 82.20 1.10, C5' 65.00 1.30, "
+     "H5 5.45 0.30, H6 7.75 0.20, H41 8.25 0.50, H42 6.95 0.40, C5 97.40 1.00, C6 141.00 1.20, "
+     "N3 196.80 2.50, N4 97.50 1.50, N1 152.00 2.00, P -3.80 1.20"},
+    {"GUA", 1000,
+     "H1' 5.90 0.28, H2' 2.60 0.28, H2\" 2.72 0.24, H3' 4.92 0.16, H4' 4.32 0.18, H5' 4.10 0.20, "
+     "H5\" 4.04 0.22, C1' 83.90 1.40, C2' 39.80 1.50, C3' 77.30 1.60, C4' 86.20 1.20, "
+     "C5' 66.80 1.40, H8 7.82 0.30, H1 12.60 0.80"},
+    {"RGUA", 2600,
+     "H1' 5.72 0.25, H2' 4.50 0.21, H3' 4.52 0.23, H4' 4.45 0.16, H5' 4.38 0.25, H5\" 4.12 0.21, "
+     "C1' 92.40 1.50, C2' 75.40 1.20, C3' 73.40 1.60, C4' 82.50 1.10, C5' 65.70 1.30, "
+     "H1 12.45 0.85, H8 7.60 0.25, H21 7.90 0.90, H22 6.60 0.60, C8 137.10 1.40, C6 160.10 1.20, "
+     "N1 147.10 1.40, N2 74.40 2.50, N7 235.10 3.00, N9 169.30 2.00, P -3.70 1.20"},
+    {"THY", 850,
+     "H1' 6.00 0.26, H2' 2.12 0.28, H2\" 2.45 0.24, H3' 4.80 0.16, H4' 4.15 0.18, H5' 4.10 0.20, "
+     "H5\" 4.05 0.22, C1' 85.50 1.40, C2' 39.50 1.50, C3' 76.80 1.60, C4' 85.90 1.20, "
+     "C5' 66.60 1.40, H6 7.36 0.20, Q7 1.55 0.18, H3 13.50 0.70"},
+    {"URA", 1800,
+     "H1' 5.58 0.25, H2' 4.40 0.21, H3' 4.50 0.23, H4' 4.40 0.16, H5' 4.35 0.25, H5\" 4.10 0.21, "
+     "C1' 93.00 1.50, C2' 75.40 1.20, C3' 73.20 1.60, C4' 82.40 1.10, C5' 65.30 1.30, "
+     "H3 13.00 1.10, H5 5.48 0.28, H6 7.82 0.20, C5 103.20 1.00, C6 140.60 1.30, N3 160.40 1.70, "
+     "N1 145.00 2.00, C2 152.00 1.20, C4 166.20 1.40, P -3.90 1.20"},
+};
+
+// Share of the entries of a residue type that have a shift of the atom.
+double shift_share(const std::string& atom) {
+  if (atom == "H") return 1.0;
+  if (atom == "N") return 0.91;
+  if (atom == "CA") return 0.83;
+  if (atom.rfind("HA", 0) == 0) return 0.77;
+  if (atom == "CB") return 0.69;
+  if (atom == "C") return 0.57;
+  switch (atom[0]) {
+    case 'H':
+    case 'Q':
+      return 0.62;
+    case 'C':
+      return 0.45;
+    case 'N':
+      return 0.22;
+    default:
+      return 0.30;
+  }
+}
+
+void write_shifts(std::vector<std::string>& out) {
+  std::vector<std::string> rows;
+  auto row = [&](const char* res, const std::string& atom, int count, double mean, double spread, double low,
+                 double high) {
+    rows.push_back(fmt("%4d %-5s%-5s%5d%8.2f%8.2f%8.2f%8.2f", static_cast<int>(rows.size()) + 1, res,
+                       atom.c_str(), count, mean, spread, low, high));
+  };
+  for (const ShiftRow& s : kReferenceShifts) row("ALA", s.atom, s.count, s.mean, s.spread, s.low, s.high);
+  for (const ShiftSet& set : kShifts) {
+    std::string list = set.atoms;
+    std::replace(list.begin(), list.end(), ',', '\n');
+    std::istringstream in(list);
+    std::string entry;
+    while (std::getline(in, entry)) {
+      std::istringstream e(entry);
+      std::string atom;
+      double mean, spread;
+      if (!(e >> atom >> mean >> spread)) die(std::string("bad shift entry for ") + set.residue);
+      int count = static_cast<int>(std::lround(set.entries * shift_share(atom)));
+      row(set.residue, atom, count, mean, spread, mean - 8 * spread, mean + 7 * spread);
+    }
+  }
+  if (rows.size() != 410) die("the shift table has " + std::to_string(rows.size()) + " rows, not 410");
+  out.push_back(fmt("CSTABLE%8d", static_cast<int>(rows.size())));
+  out.insert(out.end(), rows.begin(), rows.end());
+}
+
 using Builder = void (*)(Residue&);
 
 Builder builder_for(const std::string& name) {
@@ -1504,6 +1691,9 @@ std::vector<std::string> generate() {
     finish(r);
     write_block(r, out);
   }
+  if (out.size() != 1064) die("the residue blocks end on line " + std::to_string(out.size()));
+  write_shifts(out);
+  if (out.size() != 1475) die("the table has " + std::to_string(out.size()) + " lines, not 1475");
   return out;
 }
 
