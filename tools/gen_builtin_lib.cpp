@@ -528,8 +528,7 @@ void build_ala(Residue& r) {
 
 void build_pl(Residue& r) { set_literal(r, std::begin(kPl), std::end(kPl)); }
 
-void place_pseudo(Residue& r);
-void place_pseudo_now(Residue& r) { place_pseudo(r); }
+void place_pseudo(Residue& r);  // defined with the finishing steps below
 
 // ---------------------------------------------------------------- helpers for the builders
 
@@ -829,7 +828,7 @@ void build_aromatic6(Residue& r, double cb_cg, double ca_cb_cg, bool hydroxyl) {
   r.pseudo("QE", {"HE1", "HE2"});
   // QR stands for QD and QE; in the regular ring their centroid is the ring centre.
   r.pseudo("QR", {"QD", "QE"});
-  place_pseudo_now(r);
+  place_pseudo(r);
   double off = dist(r.p("QR"), e(centre));
   note(r, "QR to ring centre", off, 0.0);
   if (off > 1e-6) die(r.name + ": QR is not at the ring centre");
@@ -972,10 +971,13 @@ void build_val(Residue& r) {  // rotamer t
 // ---------------------------------------------------------------- nucleotides
 //
 // Sugar: the furanose ring is built from C4' with the endocyclic torsions of the
-// pseudorotation cycle, nu_j = nu_max cos(P + 144 (j - 2)), at phase P = 162 (C2'-endo,
-// deoxyribose) or P = 18 (C3'-endo, ribose); the amplitude nu_max is the one at which the
-// ring closes with the standard C1'-O4' bond. Substituents of the ring follow the
-// configuration of beta-D-(2'-deoxy)ribose: C1' R, C2' R (ribose), C3' S, C4' R.
+// pseudorotation cycle, nu_j = nu_max cos(P + 144 (j - 2)), around the phase P = 162
+// (C2'-endo, deoxyribose) or P = 18 (C3'-endo, ribose). Bond lengths and three ring angles
+// are set; the phase (within 12 degrees of the nominal one) and the amplitude nu_max are
+// those at which the ring closes with the standard C1'-O4' bond and the two remaining
+// ring angles come closest to theirs (P = 172 and 6.8, nu_max = 33.4 and 35.6 degrees).
+// Substituents of the ring follow the configuration of beta-D-(2'-deoxy)ribose:
+// C1' R, C2' R (ribose), C3' S, C4' R.
 // The phosphate backbone uses the torsions of B-DNA (deoxy) and A-RNA (ribo).
 
 // The argument in [lo, hi] where f is least: a grid of 100 steps, refined four times
@@ -1000,17 +1002,17 @@ double scan_min(double lo, double hi, F f) {
 
 struct SugarGeom {
   double phase;
-  double c1c2, c2c3, c3c4, c4o4, o4c1, c3o3, c4c5, c1n;
+  double c1c2, c2c3, c3c4, c4o4, o4c1, c3o3, c4c5;
   double at_c2, at_c3, at_c4, at_o4, at_c1;  // ring angles C1'-C2'-C3', C2'-C3'-C4', C3'-C4'-O4', ...
   double c3c4c5, o4c4c5, c4c3o3, c2c3o3, o4c1n, c2c1n;
   double o5c5c4;
   double alpha, beta, gamma, epsilon, zeta, chi;  // backbone and glycosidic torsions
 };
 
-const SugarGeom kDeoxy = {162.0, 1.521, 1.525, 1.528, 1.446, 1.420, 1.431, 1.510, 0.0,
+const SugarGeom kDeoxy = {162.0, 1.521, 1.525, 1.528, 1.446, 1.420, 1.431, 1.510,
                           102.5, 103.1, 106.0, 109.7, 105.9, 114.7, 109.6, 110.3, 110.6, 108.0, 113.7,
                           110.2, -60.0, 180.0, 50.0, -175.0, -95.0, -105.0};
-const SugarGeom kRibo = {18.0,  1.528, 1.525, 1.524, 1.453, 1.414, 1.423, 1.508, 0.0,
+const SugarGeom kRibo = {18.0,  1.528, 1.525, 1.524, 1.453, 1.414, 1.423, 1.508,
                          101.5, 102.6, 105.5, 109.6, 107.6, 115.2, 109.2, 110.5, 111.0, 108.2, 113.4,
                          110.2, -68.0, 178.0, 54.0, -155.0, -70.0, -160.0};
 
@@ -1100,9 +1102,11 @@ Base pyrimidine(const Residue& r, char kind) {
   struct G {
     double n1c2, c2n3, n3c4, c4c5, c5c6, c6n1, a_c2, a_n3, a_c4, a_c5, a_c6, a_n1, c1_angle;
   };
-  const G g = kind == 'C'   ? G{1.397, 1.353, 1.335, 1.425, 1.339, 1.367, 119.2, 119.9, 121.9, 117.4, 121.0, 120.3, 118.8}
-              : kind == 'T' ? G{1.376, 1.373, 1.382, 1.445, 1.339, 1.378, 114.6, 127.2, 115.2, 118.0, 123.7, 121.3, 118.2}
-                            : G{1.381, 1.373, 1.380, 1.431, 1.337, 1.375, 114.9, 127.0, 114.6, 119.7, 122.7, 121.0, 117.7};
+  // Ring bonds N1-C2 .. C6-N1, ring angles at C2 .. N1, and the angle C2-N1-C1'.
+  const G cytosine{1.397, 1.353, 1.335, 1.425, 1.339, 1.367, 119.2, 119.9, 121.9, 117.4, 121.0, 120.3, 118.8};
+  const G thymine{1.376, 1.373, 1.382, 1.445, 1.339, 1.378, 114.6, 127.2, 115.2, 118.0, 123.7, 121.3, 118.2};
+  const G uracil{1.381, 1.373, 1.380, 1.431, 1.337, 1.375, 114.9, 127.0, 114.6, 119.7, 122.7, 121.0, 117.7};
+  const G& g = kind == 'C' ? cytosine : kind == 'T' ? thymine : uracil;
   V n1{0, 0, 0}, c2{g.n1c2, 0, 0};
   V n3 = walk(n1, c2, g.a_c2, g.c2n3, true);
   V c4 = walk(c2, n3, g.a_n3, g.n3c4, true);

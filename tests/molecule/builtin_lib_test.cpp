@@ -467,7 +467,8 @@ const Library& library() {
 }
 
 bool is_linker(const LibResidue& r) {
-  return std::all_of(r.atoms.begin(), r.atoms.end(), [](const LibAtom& a) { return a.type == "DUMMY" || a.type == "METAL"; });
+  return std::all_of(r.atoms.begin(), r.atoms.end(),
+                     [](const LibAtom& a) { return a.type == "DUMMY" || a.type == "METAL"; });
 }
 bool is_pseudo(const LibAtom& a) { return a.type == "PSEUD"; }
 bool is_hydrogen(const LibAtom& a) { return a.type[0] == 'H'; }
@@ -725,7 +726,8 @@ TEST(BuiltinLibGeometry, BondLengthsAreStandard) {
   int checked = 0, at_least = 0;  // a connected residue of n real atoms has n - 1 bonds or more
   for (const LibResidue& r : lib.residues) {
     if (!is_linker(r)) {
-      at_least += static_cast<int>(std::count_if(r.atoms.begin(), r.atoms.end(), [](const LibAtom& a) { return !is_pseudo(a); })) - 1;
+      at_least += static_cast<int>(std::count_if(r.atoms.begin(), r.atoms.end(),
+                                                 [](const LibAtom& a) { return !is_pseudo(a); })) - 1;
     }
     for (int i = 1; i <= r.nat(); ++i)
       for (int j : r.at(i).bonds) {
