@@ -10,6 +10,7 @@
 #include "command/params.hpp"
 #include "command/praxel.hpp"
 #include "molecule/vokandata.hpp"
+#include "select/select.hpp"
 
 namespace veldrix::testing {
 
@@ -19,6 +20,7 @@ inline void reset_all() {
   reset_interpreter();
   paramdata = ParamData{};
   vokandata = VokanData{};
+  reset_select();
 }
 
 // Resets the state and captures everything putlin prints while it lives.

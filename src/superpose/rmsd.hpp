@@ -11,4 +11,17 @@ namespace veldrix {
 // to the m points of z. n <= 3 returns 0.0 and touches nothing.
 double rmsd(std::span<double> x, std::span<const double> y, int n, int mode, std::span<double> z, int m);
 
+// Singular value decomposition a = U * diag(w) * V^T of the m x n matrix a,
+// stored column by column with leading dimension mp; v has leading dimension np.
+// On return a holds U (m x n), w the n singular values (non-negative, in the
+// order the iteration leaves them, not sorted) and v the matrix V itself.
+// A value that does not converge within 30 iterations is fatal.
+void svd(std::span<double> a, int m, int n, int mp, int np, std::span<double> w, std::span<double> v);
+
+// sqrt(a*a + b*b) without destructive overflow or underflow.
+double pythag(double a, double b);
+
+// Negligibility threshold of the splitting test: 2.0e-14 as held in single precision.
+inline const double svd_negligible = double(2.0e-14f);
+
 }  // namespace veldrix

@@ -1,0 +1,91 @@
+// Clustering of the core atoms and the spread value of each level.
+#include "rmsd_var/clustering.hpp"
+
+#include <vector>
+
+#include "molecule/vokandata.hpp"
+#include "rmsd_var/variance.hpp"
+#include "superpose/overlay.hpp"
+
+namespace veldrix {
+
+namespace {
+
+// Selects in sel the axis atoms of the residues of the cluster's items that have
+// coordinates in the working structure (each below the unknown marker; signed).
+void select_cluster(std::span<const int> items, std::span<const int> core, const FArray<bool>& axis,
+                    FArray<bool>& sel, std::vector<int>& touched) {
+  const VokanData& v = vokandata;
+  for (int item : items) {
+    if (item < 1 || std::size_t(item) > core.size()) continue;
+    const int atom = core[std::size_t(item - 1)];
+    if (atom < 1 || atom > v.na) continue;
+    const int r = v.iar(atom);
+    for (int a = v.ifira(r); a <= last_atom(r); ++a) {
+      const int c = v.col(0, a);
+      if (axis(a) && v.coo(1, c) < unknown_value && v.coo(2, c) < unknown_value && v.coo(3, c) < unknown_value) {
+        sel(a) = true;
+        touched.push_back(a);
+      }
+    }
+  }
+}
+
+// Ensemble RMSD of one cluster; sel is all false on entry and on return.
+double cluster_rmsd(std::span<const int> items, std::span<const int> core, const FArray<bool>& axis,
+                    FArray<bool>& sel, std::vector<int>& touched) {
+  touched.clear();
+  select_cluster(items, core, axis, sel, touched);
+  const double r = armsd(sel, 0);
+  for (int a : touched) sel(a) = false;
+  return r;
+}
+
+}  // namespace
+
+double avrg_cluster_rmsd(std::span<const int> core, const LevelRecord& level, const FArray<bool>& axis) {
+  FArray<bool> sel(Dim(vokandata.na));
+  std::vector<int> touched;
+  double sum = 0.0;
+  int count = 0;
+  for (int r = 1; r <= level.rows(); ++r) {
+    if (level.size(r) < 2) continue;
+    sum += cluster_rmsd(level.row(r), core, axis, sel, touched);
+    count += level.size(r);
+  }
+  return count > 0 ? sum / double(count) : 0.0;
+}
+
+void perform_clustering(std::span<LevelRecord> levels, std::span<double> spread, std::span<const int> core,
+                        const FArray<bool>& axis, const FArray<double, 2>& v) {
+  const std::size_t n = levels.size();
+  if (n < 1) return;
+  const std::vector<std::array<int, 2>> merges = cluster_levels(levels, v);
+  spread[0] = 10000.0;
+  // The RMSD of a cluster depends on its members only, so each cluster's RMSD is
+  // computed once, when it forms (row 1), and carried with its row; the sum runs
+  // in row order as for a level computed from scratch.
+  FArray<bool> sel(Dim(vokandata.na));
+  std::vector<int> touched;
+  std::vector<double> rms(n, 0.0), next;
+  next.reserve(n);
+  for (std::size_t k = 1; k < n; ++k) {
+    const LevelRecord& level = levels[k];
+    const auto [i, j] = merges[k - 1];
+    next.clear();
+    next.push_back(cluster_rmsd(level.row(1), core, axis, sel, touched));
+    for (std::size_t r = 0; r < rms.size(); ++r)
+      if (int(r) + 1 != i && int(r) + 1 != j) next.push_back(rms[r]);
+    rms.swap(next);
+    double sum = 0.0;
+    int count = 0;
+    for (int r = 1; r <= level.rows(); ++r) {
+      if (level.size(r) < 2) continue;
+      sum += rms[std::size_t(r - 1)];
+      count += level.size(r);
+    }
+    spread[k] = count > 0 ? sum / double(count) : 0.0;
+  }
+}
+
+}  // namespace veldrix
