@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "molecule/lib_in_code.hpp"
+#include "molecule/library.hpp"
+#include "molecule/vokandata.hpp"
+#include "test_support.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -922,6 +925,69 @@ TEST(BuiltinLibShifts, RowsAreNumberedAndCoverAminoAcidsAndNucleotidesInTableOrd
   EXPECT_EQ(rows["URA"], 21);
   for (const LibResidue& r : library().residues)
     EXPECT_EQ(rows.count(r.name) > 0, !is_linker(r)) << r.name;
+}
+
+// ------------------------------------------------------------------ through the library reader
+
+TEST(BuiltinLibReader, ReadingGivesTheTableSizesAndPassesTheCheck) {
+  testing::Captured out;
+  ASSERT_EQ(testing::stop_status([] {
+              getlib(nullptr);
+              libchk();
+            }),
+            std::nullopt)
+      << out.text();
+  EXPECT_EQ(out.text(), "");
+  const VokanData& v = vokandata;
+  EXPECT_EQ(v.nattyp, 20);
+  EXPECT_EQ(v.naa, 38);
+  EXPECT_EQ(v.maxdih, 10);
+  EXPECT_EQ(v.maxat, 39);
+  EXPECT_DOUBLE_EQ(v.corr14, 0.10);
+  for (int t = 1; t <= 20; ++t) {
+    EXPECT_EQ(v.attyp(t), kTypes[t - 1].name);
+    EXPECT_EQ(v.iatel(t), kTypes[t - 1].element);
+  }
+}
+
+// What the reader loads is what the table holds, and the standard-frame transformation
+// the reader applies (and any further one) leaves every residue type where it is.
+TEST(BuiltinLibReader, EveryResidueTypeIsReadAsWrittenAndKeepsItsFrame) {
+  testing::Captured out;
+  ASSERT_EQ(testing::stop_status([] { getlib(nullptr); }), std::nullopt) << out.text();
+  VokanData& v = vokandata;
+  ASSERT_EQ(v.naa, static_cast<int>(library().residues.size()));
+  for (int i = 1; i <= v.naa; ++i) {
+    const LibResidue& r = library().residues[i - 1];
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(v.aanam(i), r.name);
+    EXPECT_EQ(v.aatyp(i), "RESID");
+    ASSERT_EQ(v.nat(i), r.nat());
+    ASSERT_EQ(v.ndih(i), static_cast<int>(r.angles.size()));
+    EXPECT_EQ(v.ifirat(i), r.first);
+    EXPECT_EQ(v.lasat(i), r.last);
+    for (int k = 1; k <= v.ndih(i); ++k) {
+      EXPECT_EQ(v.dihnam(k, i), r.angles[k - 1].name);
+      for (int m = 1; m <= 4; ++m) EXPECT_EQ(v.idihat(m, k, i), r.angles[k - 1].at[m - 1]);
+      EXPECT_EQ(v.ldihat(k, i), r.angles[k - 1].last);
+    }
+    for (int j = 1; j <= r.nat(); ++j) {
+      const LibAtom& a = r.at(j);
+      EXPECT_EQ(v.atnam(j, i), a.name);
+      EXPECT_EQ(v.attyp(v.iattyp(j, i)), a.type);
+      EXPECT_EQ(v.ipatom(j, i), a.pseudo);
+      for (int m = 1; m <= 4; ++m) EXPECT_EQ(v.icon(m, j, i), a.bonds[m - 1]) << a.name;
+      EXPECT_NEAR(v.coord(1, j, i), a.pos.x, 1e-4) << a.name;
+      EXPECT_NEAR(v.coord(2, j, i), a.pos.y, 1e-4) << a.name;
+      EXPECT_NEAR(v.coord(3, j, i), a.pos.z, 1e-4) << a.name;
+    }
+    librot(i);
+    for (int j = 1; j <= r.nat(); ++j) {
+      EXPECT_NEAR(v.coord(1, j, i), r.at(j).pos.x, 1e-4) << r.at(j).name;
+      EXPECT_NEAR(v.coord(2, j, i), r.at(j).pos.y, 1e-4) << r.at(j).name;
+      EXPECT_NEAR(v.coord(3, j, i), r.at(j).pos.z, 1e-4) << r.at(j).name;
+    }
+  }
 }
 
 }  // namespace
