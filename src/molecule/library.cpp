@@ -17,6 +17,7 @@
 
 #include "command/message.hpp"
 #include "command/strings.hpp"
+#include "molecule/lib_in_code.hpp"
 #include "molecule/vokandata.hpp"
 #include "util/sort.hpp"
 #include "util/text.hpp"
@@ -71,12 +72,14 @@ bool read_stream_line(std::istream& in, std::string& line) {
   return true;
 }
 
+static_assert(builtin_library_lines == internal_libfile_lines, "one line count for the built-in library");
+
 bool LineSource::next() {
   if (in != nullptr) {
     if (!read_stream_line(*in, line)) return false;
   } else {
     if (count >= builtin_library_lines) return false;
-    fatmsg("The built-in residue library is not available in this build.");
+    line = std::string(internal_libfile(count + 1));
   }
   ++count;
   if (const std::size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
