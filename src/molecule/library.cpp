@@ -35,6 +35,10 @@ constexpr int empty_bond = 1000000;      // an empty bond entry sorts behind eve
 // library coordinates carry 4 decimals, so this is well below any real geometry.
 constexpr double frame_tolerance = 1.0e-3;
 
+[[noreturn]] void cannot_read(int number, std::string_view text) {
+  fatmsg("Cannot read line " + intp(number) + ":" + "@/" + strp(text));
+}
+
 // The lines of one library source, one at a time, cut to 100 characters and
 // with the comment removed: an open stream, or the built-in text.
 struct LineSource {
@@ -48,35 +52,45 @@ struct LineSource {
 
 // Reads one line of a stream, keeping its first 100 characters. A carriage
 // return that ends the line belongs to the line break. Returns false (and
-// leaves `line` alone) at the end of input.
+// leaves `line` alone) at the end of input and after a read error, which
+// leaves the stream bad.
 bool read_stream_line(std::istream& in, std::string& line) {
   using traits = std::char_traits<char>;
   std::streambuf* sb = in.rdbuf();
   if (!in.good() || sb == nullptr) return false;
-  int c = sb->sbumpc();
-  if (traits::eq_int_type(c, traits::eof())) {
-    in.setstate(std::ios::eofbit);
+  // A file buffer reports a failed read by throwing.
+  try {
+    int c = sb->sbumpc();
+    if (traits::eq_int_type(c, traits::eof())) {
+      in.setstate(std::ios::eofbit);
+      return false;
+    }
+    line.clear();
+    std::size_t length = 0;
+    char last = 0;
+    while (!traits::eq_int_type(c, traits::eof()) && c != '\n') {
+      last = traits::to_char_type(c);
+      if (line.size() < line_width) line.push_back(last);
+      ++length;
+      c = sb->sbumpc();
+    }
+    if (traits::eq_int_type(c, traits::eof())) in.setstate(std::ios::eofbit);
+    if (last == '\r' && length <= line_width) line.pop_back();
+    return true;
+  } catch (const std::ios_base::failure&) {
+    in.setstate(std::ios::badbit);
     return false;
   }
-  line.clear();
-  std::size_t length = 0;
-  char last = 0;
-  while (!traits::eq_int_type(c, traits::eof()) && c != '\n') {
-    last = traits::to_char_type(c);
-    if (line.size() < line_width) line.push_back(last);
-    ++length;
-    c = sb->sbumpc();
-  }
-  if (traits::eq_int_type(c, traits::eof())) in.setstate(std::ios::eofbit);
-  if (last == '\r' && length <= line_width) line.pop_back();
-  return true;
 }
 
 static_assert(builtin_library_lines == internal_libfile_lines, "one line count for the built-in library");
 
 bool LineSource::next() {
   if (in != nullptr) {
-    if (!read_stream_line(*in, line)) return false;
+    if (!read_stream_line(*in, line)) {
+      if (in->bad()) cannot_read(count + 1, "");
+      return false;
+    }
   } else {
     if (count >= builtin_library_lines) return false;
     line = std::string(internal_libfile(count + 1));
@@ -164,10 +178,6 @@ std::optional<int> read_reference(std::string_view token) {
     value = value * 10 + (c - '0');
   }
   return value;
-}
-
-[[noreturn]] void cannot_read(int number, std::string_view text) {
-  fatmsg("Cannot read line " + intp(number) + ":" + "@/" + strp(text));
 }
 
 // Pass 2 found more than pass 1 sized the arrays for: the input is not the same
