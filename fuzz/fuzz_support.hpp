@@ -8,6 +8,7 @@
 #include <functional>
 #include <iostream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -56,6 +57,31 @@ inline void start_interpreter() {
   nulify();
   inivar();
 }
+
+// The printed output of one run, checked after it: a run that ended with a fatal
+// message must not have printed a result line first, and no result line may hold
+// a value that is not a number. A violation is a finding (the harness traps).
+class RunOutput {
+ public:
+  RunOutput() {
+    if (std::getenv("FUZZ_VERBOSE") == nullptr) printdata.out = &text_;
+  }
+  void check(bool stopped) const {
+    const std::string t = text_.str();
+    std::size_t p = 0;
+    bool result = false;
+    while ((p = t.find("Optimal range", p)) != std::string::npos) {
+      result = true;
+      const std::string line = t.substr(p, t.find('\n', p) - p);
+      if (line.find("nan") != std::string::npos || line.find("inf") != std::string::npos) __builtin_trap();
+      p += 1;
+    }
+    if (stopped && result) __builtin_trap();
+  }
+
+ private:
+  std::ostringstream text_;
+};
 
 // Runs one step of the program; a fatal message (Stop) is a legitimate end.
 // Returns false when the step stopped.

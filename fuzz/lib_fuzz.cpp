@@ -75,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const std::string text = molecule_text();
   if (text.empty() || vokandata.maxat > 200) return 0;
   const std::string path = dir.write("molecule.pdb", text);
-  fuzz::run([&] {
+  const fuzz::RunOutput output;
+  const bool completed = fuzz::run([&] {
     std::vector<std::string> param{"pdb", path, "unknown=skip", "chains=*"};
     readf(param, true);
     param = {"select", "BACKBONE ALL / WITHCOORDALL - &DUMMY"};
@@ -83,5 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     param = overlay_command(DriverState{});
     structures(param);
   });
+  output.check(!completed);
   return 0;
 }

@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   vokandata = library;
   const std::string path = dir.write("input.pdb", data);
 
-  fuzz::run([&] {
+  const fuzz::RunOutput output;
+  const bool completed = fuzz::run([&] {
     std::vector<std::string> param{"pdb", path, "unknown=skip", "chains=*"};
     readf(param, true);
     param = {"select", "BACKBONE " + std::string(rtrim(st->res_range)) + " / WITHCOORDALL - &DUMMY"};
@@ -76,5 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     param = overlay_command(*st);
     structures(param);
   });
+  output.check(!completed);
   return 0;
 }
