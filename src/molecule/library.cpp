@@ -79,7 +79,7 @@ bool LineSource::next() {
     if (!read_stream_line(*in, line)) return false;
   } else {
     if (count >= builtin_library_lines) return false;
-    line = std::string(internal_libfile(count + 1));
+    line.assign(internal_libfile(count + 1).substr(0, line_width));
   }
   ++count;
   if (const std::size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
