@@ -120,6 +120,6 @@ bool chain_selected(char chain, std::string_view chains) {
   return match(std::string_view(&chain, 1), sel);
 }
 
-std::string residue_id(char chain, int number) { return std::string(1, chain) + intstr(number); }
+std::string residue_id(char chain, int number) { return std::string(1, chain).append(intstr(number)); }
 
 }  // namespace veldrix
