@@ -7,7 +7,7 @@
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD   ?= build
 ASAN    ?= build-asan
-EXAMPLE ?= -h
+EXAMPLE ?= examples/1d3z.pdb
 
 .PHONY: all deps build run test check asan bench clean
 

@@ -1,10 +1,13 @@
 // Shared test helpers: a clean global state, captured output, and running code that may stop.
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 #include "command/message.hpp"
 #include "command/params.hpp"
@@ -52,6 +55,40 @@ inline std::optional<int> stop_status(const std::function<void()>& f) {
     return s.status;
   }
   return std::nullopt;
+}
+
+// A temporary directory of this test process, removed with its contents when the object goes.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& tag)
+      : path_(std::filesystem::temp_directory_path() /
+              ("veldrix_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter()++))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  static int& counter() {
+    static int n = 0;
+    return n;
+  }
+  std::filesystem::path path_;
+};
+
+// The test data file `name` + ".gz" (relative to tests/data) decompressed into dir;
+// returns the path of the decompressed file, empty when that failed.
+inline std::string unpack(const std::string& name, const std::filesystem::path& dir) {
+  const std::filesystem::path out = dir / std::filesystem::path(name).filename();
+  const std::string command =
+      "gzip -dc '" + std::string(VELDRIX_TEST_DATA) + "/" + name + ".gz' > '" + out.string() + "'";
+  if (std::system(command.c_str()) != 0) return "";
+  return out.string();
 }
 
 // A molecule of nres residues with `per` atoms each (chain A, residues A1, A2, ...,

@@ -191,7 +191,7 @@ std::string strp(std::string_view text) {
   return std::string{'%', slot_letter(k), 's'};
 }
 
-std::string strq(std::string_view text) { return "\"" + strp(text) + "\""; }
+std::string strq(std::string_view text) { return std::string(1, '"').append(strp(text)).append(1, '"'); }
 
 std::string plural(int n, std::string_view word) {
   const int k2 = next_slot(2);

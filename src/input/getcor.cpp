@@ -182,12 +182,12 @@ int iatom(std::string_view name, int residue, int unknown) {
   d.a1.clear();
   d.a2.clear();
   if (starts_with(n, "H")) {
-    d.a1 = field("Q" + std::string(n.substr(1)), name_width);
-    d.a2 = field("QQ" + std::string(n.substr(1)), name_width);
+    d.a1 = field(std::string("Q").append(n.substr(1)), name_width);
+    d.a2 = field(std::string("QQ").append(n.substr(1)), name_width);
   } else if (starts_with(n, "QQ")) {
-    d.a1 = field("H" + std::string(n.substr(2)), name_width);
+    d.a1 = field(std::string("H").append(n.substr(2)), name_width);
   } else if (starts_with(n, "Q")) {
-    d.a1 = field("H" + std::string(n.substr(1)), name_width);
+    d.a1 = field(std::string("H").append(n.substr(1)), name_width);
   }
   if (const int a = find(d.a1)) return a;
   if (const int a = find(d.a2)) return a;

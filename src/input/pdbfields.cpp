@@ -6,39 +6,12 @@
 #include <istream>
 
 #include "command/strings.hpp"
+#include "util/lines.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
 
-bool read_pdb_line(std::istream& in, std::string& line) {
-  using traits = std::char_traits<char>;
-  std::streambuf* sb = in.rdbuf();
-  if (!in.good() || sb == nullptr) return false;
-  // A file buffer reports a failed read (EIO, a directory) by throwing; the
-  // callers see it as a bad stream and report the line.
-  try {
-    int c = sb->sbumpc();
-    if (traits::eq_int_type(c, traits::eof())) {
-      in.setstate(std::ios::eofbit);
-      return false;
-    }
-    line.clear();
-    std::size_t length = 0;
-    char last = 0;
-    while (!traits::eq_int_type(c, traits::eof()) && c != '\n') {
-      last = traits::to_char_type(c);
-      if (line.size() < pdb_line_width) line.push_back(last);
-      ++length;
-      c = sb->sbumpc();
-    }
-    if (traits::eq_int_type(c, traits::eof())) in.setstate(std::ios::eofbit);
-    if (last == '\r' && length <= pdb_line_width) line.pop_back();
-    return true;
-  } catch (const std::ios_base::failure&) {
-    in.setstate(std::ios::badbit);
-    return false;
-  }
-}
+bool read_pdb_line(std::istream& in, std::string& line) { return read_line(in, line, pdb_line_width); }
 
 namespace {
 
@@ -127,6 +100,6 @@ bool chain_selected(char chain, std::string_view chains) {
   return match(std::string_view(&chain, 1), sel);
 }
 
-std::string residue_id(char chain, int number) { return std::string(1, chain) + intstr(number); }
+std::string residue_id(char chain, int number) { return std::string(1, chain).append(intstr(number)); }
 
 }  // namespace veldrix

@@ -19,6 +19,7 @@
 #include "command/strings.hpp"
 #include "molecule/lib_in_code.hpp"
 #include "molecule/vokandata.hpp"
+#include "util/lines.hpp"
 #include "util/sort.hpp"
 #include "util/text.hpp"
 
@@ -50,50 +51,17 @@ struct LineSource {
   void rewind();
 };
 
-// Reads one line of a stream, keeping its first 100 characters. A carriage
-// return that ends the line belongs to the line break. Returns false (and
-// leaves `line` alone) at the end of input and after a read error, which
-// leaves the stream bad.
-bool read_stream_line(std::istream& in, std::string& line) {
-  using traits = std::char_traits<char>;
-  std::streambuf* sb = in.rdbuf();
-  if (!in.good() || sb == nullptr) return false;
-  // A file buffer reports a failed read by throwing.
-  try {
-    int c = sb->sbumpc();
-    if (traits::eq_int_type(c, traits::eof())) {
-      in.setstate(std::ios::eofbit);
-      return false;
-    }
-    line.clear();
-    std::size_t length = 0;
-    char last = 0;
-    while (!traits::eq_int_type(c, traits::eof()) && c != '\n') {
-      last = traits::to_char_type(c);
-      if (line.size() < line_width) line.push_back(last);
-      ++length;
-      c = sb->sbumpc();
-    }
-    if (traits::eq_int_type(c, traits::eof())) in.setstate(std::ios::eofbit);
-    if (last == '\r' && length <= line_width) line.pop_back();
-    return true;
-  } catch (const std::ios_base::failure&) {
-    in.setstate(std::ios::badbit);
-    return false;
-  }
-}
-
 static_assert(builtin_library_lines == internal_libfile_lines, "one line count for the built-in library");
 
 bool LineSource::next() {
   if (in != nullptr) {
-    if (!read_stream_line(*in, line)) {
+    if (!read_line(*in, line, line_width)) {
       if (in->bad()) cannot_read(count + 1, "");
       return false;
     }
   } else {
     if (count >= builtin_library_lines) return false;
-    line = std::string(internal_libfile(count + 1));
+    line.assign(internal_libfile(count + 1).substr(0, line_width));
   }
   ++count;
   if (const std::size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);

@@ -9,16 +9,6 @@
 namespace veldrix::testing {
 namespace {
 
-// The compressed file decompressed into a temporary file.
-std::string unpacked(const std::string& name) {
-  const auto dir = std::filesystem::temp_directory_path() / ("veldrix_input_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / name).string();
-  const std::string command = "gzip -dc '" + std::string(VELDRIX_TEST_DATA) + "/" + name + ".gz' > '" + path + "'";
-  if (std::system(command.c_str()) != 0) return "";
-  return path;
-}
-
 // Loads the built-in library; false when this build does not carry it.
 bool builtin_library() {
   std::vector<std::string> words = {"lib", ""};
@@ -32,10 +22,14 @@ struct Expected {
 };
 
 TEST(Ensembles, ReadWithTheRightModelsAndResidues) {
-  // Figures of the data set's manifest.
-  const std::vector<Expected> files = {{"1l2y.pdb", 38, 20}, {"1lcd.pdb", 3, 51}, {"2k39.pdb", 3, 76}};
+  // Figures of the data set's manifest (protein residues; 1lcd's DNA chains are skipped).
+  const std::vector<Expected> files = {{"1adz.pdb", 30, 71}, {"1aj3.pdb", 20, 98}, {"1aq5.pdb", 20, 141},
+                                       {"1d3z.pdb", 10, 76}, {"1hdn.pdb", 30, 85}, {"1l2y.pdb", 38, 20},
+                                       {"1lcd.pdb", 3, 51},  {"2beg.pdb", 10, 130}, {"2k39.pdb", 3, 76},
+                                       {"2lc9.pdb", 10, 164}, {"2sdf.pdb", 30, 67}};
+  TempDir dir("ensembles");
   for (const Expected& e : files) {
-    const std::string path = unpacked(e.file);
+    const std::string path = unpack(e.file, dir.path());
     ASSERT_FALSE(path.empty()) << e.file;
     Captured out;
     if (!builtin_library()) GTEST_SKIP() << "the built-in residue library is not part of this build";
@@ -55,12 +49,12 @@ TEST(Ensembles, ReadWithTheRightModelsAndResidues) {
     EXPECT_EQ(out.text(), "    PDB coordinate file \"" + path + "\" read, " + counts + ".\n");
     for (int s = 0; s <= v.nsstr; ++s)
       for (int k = 1; k <= v.nd; ++k) ASSERT_TRUE(std::isfinite(v.dval(v.dix(s, k)))) << e.file;
-    std::filesystem::remove(path);
   }
 }
 
 TEST(Ensembles, DnaOnlyFileHasNoResiduesAndSaysSo) {
-  const std::string path = unpacked("2hkb.pdb");
+  TempDir dir("ensembles");
+  const std::string path = unpack("2hkb.pdb", dir.path());
   ASSERT_FALSE(path.empty());
   Captured out;
   if (!builtin_library()) GTEST_SKIP() << "the built-in residue library is not part of this build";
@@ -68,7 +62,6 @@ TEST(Ensembles, DnaOnlyFileHasNoResiduesAndSaysSo) {
   std::vector<std::string> words = {"pdb", path, "unknown=skip", "chains=*"};
   EXPECT_EQ(stop_status([&] { readf(words, true); }), 1);
   EXPECT_EQ(out.text(), "*** FATAL ERROR: No amino acid residues in sequence.\n");
-  std::filesystem::remove(path);
 }
 
 }  // namespace

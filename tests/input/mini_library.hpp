@@ -34,8 +34,8 @@ inline const char* const mini_atom_types = R"(ATOMTYPES    20      0.10
   20 DUMMY    -10.00    0  999
 )";
 
-inline const char* const mini_residues = R"(
-RESIDUE   ALA      4   14    3   13
+// The built-in "ALA" block exactly as printed in the library layout.
+inline const std::string ala_block = R"(RESIDUE   ALA      4   14    3   13
    1 OMEGA    0    0    0.0000    2    1    3    4    0
    2 PHI      0    0    0.0000    1    3    5   12    0
    3 CHI1     0    0    0.0000    3    5    8    9   11
@@ -54,7 +54,10 @@ RESIDUE   ALA      4   14    3   13
   12 C    C_BYL    0    0.0000    2.9378    1.2621   -1.3672    5   13   14    0    0
   13 O    O_BYL    0    0.0000    2.4397    2.3166   -1.7634   12    0    0    0    0
   14 N    N_AMI    0    0.0000    4.2169    1.1488   -1.0273   12    0    0    0    0
-RESIDUE   PL       1    6    3    5
+)";
+
+// The built-in linker block "PL".
+inline const std::string pl_block = R"(RESIDUE   PL       1    6    3    5
    1 LB       0    0    0.0000    2    3    4    5    0
    1 C    DUMMY    0    0.0000    0.0000    0.0000    0.0000    0    0    0    0    0
    2 O    DUMMY    0    0.0000   -0.6967    0.0000   -1.0137    0    0    0    0    0
@@ -63,6 +66,8 @@ RESIDUE   PL       1    6    3    5
    5 Q2   DUMMY    0    0.0000    2.6671    0.0000   -0.4457    0    0    0    0    0
    6 Q3   DUMMY    0    0.0000    3.1153    0.0000   -1.3396    0    0    0    0    0
 )";
+
+inline const std::string mini_residues = "\n" + ala_block + pl_block;
 
 // Loads the library text (the mini library unless another text is given) and checks it.
 inline void load_library(const std::string& text = std::string(mini_atom_types) + mini_residues) {

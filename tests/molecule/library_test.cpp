@@ -9,6 +9,7 @@
 
 #include "molecule/library.hpp"
 #include "molecule/vokandata.hpp"
+#include "input/mini_library.hpp"
 #include "test_support.hpp"
 
 namespace veldrix {
@@ -45,26 +46,7 @@ const std::string kAlaTypes = R"(ATOMTYPES     7      0.10
 )";
 
 // The built-in "ALA" block as printed in the library layout.
-const std::string kAla = R"(RESIDUE   ALA      4   14    3   13
-   1 OMEGA    0    0    0.0000    2    1    3    4    0
-   2 PHI      0    0    0.0000    1    3    5   12    0
-   3 CHI1     0    0    0.0000    3    5    8    9   11
-   4 PSI      0    0    0.0000    3    5   12   14    0
-   1 C    C_BYL    0    0.0000    0.0000    0.0000    0.0000    2    3    0    0    0
-   2 O    O_BYL    0    0.0000   -0.6700    0.0000   -1.0322    1    0    0    0    0
-   3 N    N_AMI    0    0.0000    1.3290    0.0000    0.0000    1    4    5    0    0
-   4 H    H_AMI    0    0.0000    1.8069   -0.0007    0.8553    3    0    0    0    0
-   5 CA   C_ALI    0    0.0000    2.0929   -0.0011   -1.2414    3    6    8   12    0
-   6 HA   H_ALI    0    0.0000    2.7479   -0.8605   -1.2295    5    0    0    0    0
-   7 QB   PSEUD    0    0.0000    0.9384   -0.1665   -2.7175    0    0    0    0    0
-   8 CB   C_ALI    0    0.0000    1.1594   -0.1351   -2.4354    5    9   10   11    0
-   9 HB1  H_ALI    0    0.0000    0.1776    0.2265   -2.1659    8    0    0    0    7
-  10 HB2  H_ALI    0    0.0000    1.5440    0.4465   -3.2598    8    0    0    0    7
-  11 HB3  H_ALI    0    0.0000    1.0938   -1.1729   -2.7259    8    0    0    0    7
-  12 C    C_BYL    0    0.0000    2.9378    1.2621   -1.3672    5   13   14    0    0
-  13 O    O_BYL    0    0.0000    2.4397    2.3166   -1.7634   12    0    0    0    0
-  14 N    N_AMI    0    0.0000    4.2169    1.1488   -1.0273   12    0    0    0    0
-)";
+const std::string kAla = testing::ala_block;
 
 // The text with the first occurrence of `from` replaced by `to`.
 std::string with(std::string text, const std::string& from, const std::string& to) {
