@@ -19,6 +19,16 @@ namespace veldrix {
 
 void reset_readdata() { readdata = ReadData{}; }
 
+// Every stored model holds all atoms of the molecule, however few records it had.
+// A file of model fragments (two records each, say) would thus claim memory far
+// beyond its own size; the models may hold at most this many times as many atoms
+// as their records gave positions for, beyond a first million atoms.
+bool models_fit(int models, int atoms, long long positions) {
+  constexpr double max_atoms_per_position = 16.0;
+  constexpr double free_atoms = 1.0e6;
+  return double(models) * double(atoms) <= max_atoms_per_position * double(positions) + free_atoms;
+}
+
 namespace {
 
 constexpr std::string_view first_stage =
@@ -54,16 +64,9 @@ void make_room(int m, int& planned) {
   if (m > cap) alostr(std::max(m, 2 * cap), 1);
 }
 
-// Every stored model holds all atoms of the molecule, however few records it had.
-// A file of model fragments (two records each, say) would thus claim memory far
-// beyond its own size; the models may hold at most this many times as many atoms
-// as their records gave positions for, beyond a first million atoms.
-constexpr double max_atoms_per_position = 16.0;
-constexpr double free_atoms = 1.0e6;
-
 void check_fill(int models, long long positions) {
   const VokanData& v = vokandata;
-  if (double(models) * double(v.na) <= max_atoms_per_position * double(positions) + free_atoms) return;
+  if (models_fit(models, v.na, positions)) return;
   const int k = int(std::min<long long>(positions, std::numeric_limits<int>::max()));
   fatmsg(readdata.typ + strq(readdata.filnam) + " holds coordinates for too few atoms: " + intp(k) +
          " positions in " + plural(models, "model") + " of " + plural(v.na, "atom") + ".");

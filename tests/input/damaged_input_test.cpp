@@ -125,33 +125,38 @@ TEST(DamagedInput, CoordinatesOfAModelAreCountedOncePerAtom) {
   EXPECT_EQ(pdbread.stored, 3);
 }
 
-TEST(DamagedInput, FragmentModelsStopTheReadBeforeTheyFillTheMemory) {
-  // Models of two records each after a first model of 100 alanines: every one
-  // of them holds 1,100 atoms for its 2 positions.
+TEST(DamagedInput, StoredModelsStayInProportionToTheirPositions) {
+  // 100 alanines (1,100 atoms), a full first model of 100 positions, then models
+  // of 2 positions: 16 atoms per position and a first million atoms are allowed.
+  auto fit = [](int models) { return models_fit(models, 1100, 100 + 2LL * (models - 1)); };
+  EXPECT_TRUE(fit(1));
+  EXPECT_TRUE(fit(937));
+  EXPECT_FALSE(fit(938));
+  EXPECT_FALSE(fit(100000));
+  // Complete models always fit, also very many of them; a model without any position only within the allowance.
+  EXPECT_TRUE(models_fit(1000000, 5000, 1000000LL * 5000));
+  EXPECT_TRUE(models_fit(1, 1000000, 0));
+  EXPECT_FALSE(models_fit(2, 1000000, 0));
+}
+
+TEST(DamagedInput, FragmentModelsStopTheRead) {
+  // A first model of 400 alanines (4,400 atoms), then models of one position
+  // each: the read stops at the model that breaks the proportion.
   std::vector<SeqEntry> seq;
-  for (int i = 1; i <= 100; ++i) seq.push_back({"ALA", 'A', i});
+  for (int i = 1; i <= 400; ++i) seq.push_back({"ALA", 'A', i});
   std::string text = sequence_text(seq);
-  for (int m = 0; m < 800; ++m) text += sequence_text({{"ALA", 'A', 1}, {"ALA", 'A', 2}});
+  for (int m = 0; m < 400; ++m) text += sequence_text({{"ALA", 'A', 1}, {"ALA", 'A', 2}});
   const TempFile file(text);
   Captured out;
   load_library();
-  // 801 models stay within the allowance: 16 atoms per position and a first million.
   std::vector<std::string> words{"pdb", file.path(), "unknown=skip"};
-  EXPECT_FALSE(stop_status([&] { readf(words, true); }).has_value()) << out.text();
-  EXPECT_EQ(vokandata.nsstr, 801);
-
-  for (int m = 0; m < 1000; ++m) text += sequence_text({{"ALA", 'A', 1}, {"ALA", 'A', 2}});
-  const TempFile more(text, "more.pdb");
-  reset_all();
-  printdata.out = nullptr;
-  Captured again;
-  load_library();
-  words = {"pdb", more.path(), "unknown=skip"};
   EXPECT_EQ(stop_status([&] { readf(words, true); }), 1);
-  const std::string message = again.text();
-  EXPECT_EQ(message.substr(0, message.find("atoms:") + 6),
-            "*** FATAL ERROR: PDB coordinate file \"" + more.path() + "\" holds coordinates for too few atoms:");
-  EXPECT_NE(message.find("models of 1100 atoms."), std::string::npos) << message;
+  int m = 1;
+  while (models_fit(m + 1, 4400, 400 + 2LL * m)) ++m;
+  EXPECT_EQ(out.text(), "*** FATAL ERROR: PDB coordinate file \"" + file.path() +
+                            "\" holds coordinates for too few atoms: " + std::to_string(400 + 2 * m) + " positions in " +
+                            std::to_string(m + 1) + " models of 4400 atoms.\n");
+  EXPECT_LT(m + 1, 400) << "the file has more models than the read took";
 }
 
 }  // namespace
