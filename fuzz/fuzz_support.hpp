@@ -67,14 +67,14 @@ class RunOutput {
     if (std::getenv("FUZZ_VERBOSE") == nullptr) printdata.out = &text_;
   }
   void check(bool stopped) const {
-    const std::string t = text_.str();
-    std::size_t p = 0;
+    // A result line begins with the prefix of information messages; the text may
+    // also turn up inside a message that quotes an input line.
+    std::istringstream lines(text_.str());
     bool result = false;
-    while ((p = t.find("Optimal range", p)) != std::string::npos) {
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("    Optimal range ", 0) != 0) continue;
       result = true;
-      const std::string line = t.substr(p, t.find('\n', p) - p);
       if (line.find("nan") != std::string::npos || line.find("inf") != std::string::npos) __builtin_trap();
-      p += 1;
     }
     if (stopped && result) __builtin_trap();
   }
