@@ -217,6 +217,7 @@ void getcor(std::istream& in, int& mode, std::string_view chains, int& state, in
   ++d.n;
   state = -1;
   d.ch1 = ' ';
+  d.stored = 0;
   d.seen.assign(std::size_t(std::max(v.nr, 0)) + 1, 0);
   const std::string_view sel = trim(chains);
   const bool first_only = sel == "first";
@@ -248,9 +249,11 @@ void getcor(std::istream& in, int& mode, std::string_view chains, int& state, in
     std::optional<double> x = real_field(columns(line, 31, 38));
     std::optional<double> y = real_field(columns(line, 39, 46));
     std::optional<double> z = real_field(columns(line, 47, 54));
-    if (!number || !x || !y || !z) cannot_read(d.lineno, line);
+    if (!number || !x || !y || !z || !complete_atom_record(line)) cannot_read(d.lineno, line);
     const char chain = record_chain(line);
     if (mode == 3) add_extra_digits(line, d.lineno, *x, *y, *z);
+    for (const double c : {*x, *y, *z})
+      if (!(std::abs(c) < max_record_coordinate)) cannot_read(d.lineno, line);
 
     if (d.ch1 == ' ') d.ch1 = chain;
     if (first_only) {
@@ -275,6 +278,7 @@ void getcor(std::istream& in, int& mode, std::string_view chains, int& state, in
     if (a == 0) continue;
     if (v.ipseud != 0 || v.iael(a) != 0) {
       const int col = v.col(0, a);
+      if (v.coo(1, col) == unknown_value) ++d.stored;
       v.coo(1, col) = *x;
       v.coo(2, col) = *y;
       v.coo(3, col) = *z;

@@ -20,6 +20,7 @@ struct PdbReadData {
   int lineno = 0;        // lines read from the file so far
   bool extra = false;    // a REMARK announced extra coordinate digits
   bool atom_seen = false;  // an ATOM record of the file has been met
+  int stored = 0;          // atoms the records of the last model gave coordinates
 
   // Identifier -> first residue with it, for the molecule it was made for.
   std::unordered_map<std::string, int> index;

@@ -14,8 +14,18 @@ constexpr std::size_t pdb_line_width = 200;
 
 // Reads the next line into `line`, keeping its first 200 characters; a carriage
 // return that ends the line belongs to the line break. False at the end of the
-// input (then `line` is left alone). Any line length is safe.
+// input (then `line` is left alone) and after a read error, which leaves the
+// stream bad (`in.bad()`). Any line length is safe.
 bool read_pdb_line(std::istream& in, std::string& line);
+
+// An ATOM record must reach the end of its z field (column 54): a shorter one
+// was cut off, and its missing columns would read as coordinates of 0.
+constexpr std::size_t atom_record_width = 54;
+inline bool complete_atom_record(std::string_view line) { return line.size() >= atom_record_width; }
+
+// Coordinates of this magnitude or more are not positions: the data model keeps
+// 1.0e10 for an unknown coordinate and treats everything from 1.0e8 on as unknown.
+constexpr double max_record_coordinate = 1.0e8;
 
 // Integer field: blanks are ignored and a blank field is 0; otherwise an
 // optional sign and digits. nullopt when the text is anything else.

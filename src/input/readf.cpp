@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "command/message.hpp"
 #include "command/params.hpp"
@@ -18,6 +19,16 @@ namespace veldrix {
 
 void reset_readdata() { readdata = ReadData{}; }
 
+// Every stored model holds all atoms of the molecule, however few records it had.
+// A file of model fragments (two records each, say) would thus claim memory far
+// beyond its own size; the models may hold at most this many times as many atoms
+// as their records gave positions for, beyond a first million atoms.
+bool models_fit(int models, int atoms, long long positions) {
+  constexpr double max_atoms_per_position = 16.0;
+  constexpr double free_atoms = 1.0e6;
+  return double(models) * double(atoms) <= max_atoms_per_position * double(positions) + free_atoms;
+}
+
 namespace {
 
 constexpr std::string_view first_stage =
@@ -29,11 +40,13 @@ constexpr std::string_view pdb_stage =
     "structure=0<@i=1 chains=*=* rigid flexible bfactor append new "
     "unknown=error|warning|skip=error";
 
+// Only a regular file will do: the file is read twice, and a directory, a pipe or
+// a device (which may never end, or never deliver a first byte) cannot be.
 void open_input(std::ifstream& file, const std::string& name) {
   std::error_code ec;
-  const bool directory = std::filesystem::is_directory(name, ec);
-  if (!directory) file.open(name, std::ios::in | std::ios::binary);
-  if (directory || !file.is_open()) fatmsg("Input file " + strq(name) + " cannot be opened.");
+  const bool regular = std::filesystem::is_regular_file(name, ec);
+  if (regular) file.open(name, std::ios::in | std::ios::binary);
+  if (!regular || !file.is_open()) fatmsg("Input file " + strq(name) + " cannot be opened.");
 }
 
 void rewind(std::ifstream& file) {
@@ -49,6 +62,14 @@ void make_room(int m, int& planned) {
   if (m > planned) planned = m + 1;
   const int cap = vokandata.structure_capacity();
   if (m > cap) alostr(std::max(m, 2 * cap), 1);
+}
+
+void check_fill(int models, long long positions) {
+  const VokanData& v = vokandata;
+  if (models_fit(models, v.na, positions)) return;
+  const int k = int(std::min<long long>(positions, std::numeric_limits<int>::max()));
+  fatmsg(readdata.typ + strq(readdata.filnam) + " holds coordinates for too few atoms: " + intp(k) +
+         " positions in " + plural(models, "model") + " of " + plural(v.na, "atom") + ".");
 }
 
 void read_pdb(std::ifstream& file, std::vector<std::string>& words, int unknown) {
@@ -98,11 +119,14 @@ void read_pdb(std::ifstream& file, std::vector<std::string>& words, int unknown)
     int planned = cap;
     int state = 0;
     int m = 0;
+    long long positions = 0;
     do {
       ++m;
       v.i0styp = kind;
       getcor(file, mode, r.chains, state, unknown);
       if (haverr()) return;
+      positions += pdbread.stored;
+      check_fill(m, positions);
       make_room(std::max(m, v.nsstr + 1), planned);
       copstr(0, m);
       ++v.nsstr;

@@ -21,4 +21,9 @@ void reset_readdata();
 // built-in library is read when a library is asked for without it).
 void readf(std::vector<std::string>& words, bool check);
 
+// Whether `models` stored models of `atoms` atoms each stay in proportion to the
+// `positions` (atom coordinates) their records gave: a file of mere fragments of
+// models is refused before it claims memory far beyond its own size.
+bool models_fit(int models, int atoms, long long positions);
+
 }  // namespace veldrix

@@ -36,6 +36,10 @@ constexpr int empty_bond = 1000000;      // an empty bond entry sorts behind eve
 // library coordinates carry 4 decimals, so this is well below any real geometry.
 constexpr double frame_tolerance = 1.0e-3;
 
+[[noreturn]] void cannot_read(int number, std::string_view text) {
+  fatmsg("Cannot read line " + intp(number) + ":" + "@/" + strp(text));
+}
+
 // The lines of one library source, one at a time, cut to 100 characters and
 // with the comment removed: an open stream, or the built-in text.
 struct LineSource {
@@ -47,12 +51,14 @@ struct LineSource {
   void rewind();
 };
 
-
 static_assert(builtin_library_lines == internal_libfile_lines, "one line count for the built-in library");
 
 bool LineSource::next() {
   if (in != nullptr) {
-    if (!read_line(*in, line, line_width)) return false;
+    if (!read_line(*in, line, line_width)) {
+      if (in->bad()) cannot_read(count + 1, "");
+      return false;
+    }
   } else {
     if (count >= builtin_library_lines) return false;
     line.assign(internal_libfile(count + 1).substr(0, line_width));
@@ -140,10 +146,6 @@ std::optional<int> read_reference(std::string_view token) {
     value = value * 10 + (c - '0');
   }
   return value;
-}
-
-[[noreturn]] void cannot_read(int number, std::string_view text) {
-  fatmsg("Cannot read line " + intp(number) + ":" + "@/" + strp(text));
 }
 
 // Pass 2 found more than pass 1 sized the arrays for: the input is not the same

@@ -189,6 +189,7 @@ void extseq(std::istream& in, int format, std::string_view chains, int unknown) 
     v.rnam(v.nr) = name;
     v.cis(v.nr) = false;
   }
+  if (in.bad()) cannot_read(count + 1, "");
   salo(v.rnum, v.nr, 0);
   salo(v.rnam, v.nr, 0);
   lalo(v.cis, v.nr, 0);

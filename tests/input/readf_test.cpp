@@ -206,7 +206,7 @@ TEST(Readf, HopelessInputEndsWithOneClearMessage) {
   const std::vector<Case> cases = {
       {bad, "*** FATAL ERROR: Cannot read line 3:@"},
       {"HEADER only\nEND\n", "*** FATAL ERROR: No amino acid residues in sequence.\n"},
-      {huge, ""},
+      {huge, "*** FATAL ERROR: Cannot read line 2:@"},  // no position is that far out
   };
   for (const Case& c : cases) {
     const TempFile file(c.text);
