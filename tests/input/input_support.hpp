@@ -59,21 +59,17 @@ inline std::string joined(const std::vector<std::string>& lines) {
   return s;
 }
 
-// A file that lives as long as the object.
+// A file in its own temporary directory; both go with the object.
 class TempFile {
  public:
-  explicit TempFile(const std::string& content, const std::string& name = "model.pdb") {
-    const auto dir = std::filesystem::temp_directory_path() / ("veldrix_input_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    path_ = (dir / name).string();
+  explicit TempFile(const std::string& content, const std::string& name = "model.pdb")
+      : path_((dir_.path() / name).string()) {
     std::ofstream(path_, std::ios::binary) << content;
   }
-  ~TempFile() { std::filesystem::remove(path_); }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
   const std::string& path() const { return path_; }
 
  private:
+  TempDir dir_{"input"};
   std::string path_;
 };
 
