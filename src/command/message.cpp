@@ -21,8 +21,8 @@ bool is_conversion(char c) {
   return c == 'd' || c == 'r' || c == 'e' || c == 'f' || c == 'g' || c == 's';
 }
 
-// Integer of a specification part, blanks ignored; anything unreadable counts as 0.
-int spec_number(std::string_view s) {
+// Integer of a placeholder's width or decimals, blanks ignored; anything unreadable counts as 0.
+int format_number(std::string_view s) {
   int v = 0;
   bool any = false;
   for (char c : s) {
@@ -73,13 +73,13 @@ std::string fmtstr(std::string_view text) {
     } else {
       k = ++m;
     }
-    std::string_view spec = t.substr(s, std::min<std::size_t>(j - s, 10));
+    std::string_view format = t.substr(s, std::min<std::size_t>(j - s, 10));
     int w = 0, d = 0;
-    if (auto dot = spec.find('.'); dot != std::string_view::npos) {
-      w = spec_number(spec.substr(0, std::min<std::size_t>(dot, 5)));
-      d = spec_number(spec.substr(dot + 1, 5));
+    if (auto dot = format.find('.'); dot != std::string_view::npos) {
+      w = format_number(format.substr(0, std::min<std::size_t>(dot, 5)));
+      d = format_number(format.substr(dot + 1, 5));
     } else {
-      w = spec_number(spec.substr(0, 5));
+      w = format_number(format.substr(0, 5));
     }
     i = j + 1;
     if (k < 1 || k > max_print_args) continue;
