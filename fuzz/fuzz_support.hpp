@@ -17,6 +17,7 @@
 #include "command/message.hpp"
 #include "command/params.hpp"
 #include "command/praxel.hpp"
+#include "driver/driver.hpp"
 #include "input/getcor.hpp"
 #include "input/readf.hpp"
 #include "molecule/vokandata.hpp"
@@ -39,15 +40,7 @@ inline std::ostream& null_stream() {
 
 // Every module back to its start-up state, printing into the null stream.
 inline void reset_everything() {
-  reset_printdata();
-  reset_interpreter();
-  paramdata = ParamData{};
-  vokandata = VokanData{};
-  reset_select();
-  reset_pdbread();
-  reset_readdata();
-  reset_rmsd_var();
-  profile = Profile{};
+  reset_modules();
   printdata.out = &null_stream();
 }
 

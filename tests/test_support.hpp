@@ -4,14 +4,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <ios>
 #include <optional>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <unistd.h>
 
 #include "command/message.hpp"
 #include "command/params.hpp"
 #include "command/praxel.hpp"
+#include "driver/driver.hpp"
 #include "input/getcor.hpp"
 #include "input/readf.hpp"
 #include "molecule/vokandata.hpp"
@@ -20,15 +23,7 @@
 namespace veldrix::testing {
 
 // Every module back to its start-up state.
-inline void reset_all() {
-  reset_printdata();
-  reset_interpreter();
-  paramdata = ParamData{};
-  vokandata = VokanData{};
-  reset_select();
-  reset_pdbread();
-  reset_readdata();
-}
+inline void reset_all() { reset_modules(); }
 
 // Resets the state and captures everything putlin prints while it lives.
 class Captured {
@@ -56,6 +51,20 @@ inline std::optional<int> stop_status(const std::function<void()>& f) {
   }
   return std::nullopt;
 }
+
+// Serves a text and then fails the way a file buffer fails on an I/O error: by throwing.
+class FailingBuffer : public std::streambuf {
+ public:
+  explicit FailingBuffer(std::string text) : text_(std::move(text)) {
+    setg(text_.data(), text_.data(), text_.data() + text_.size());
+  }
+
+ protected:
+  int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+ private:
+  std::string text_;
+};
 
 // A temporary directory of this test process, removed with its contents when the object goes.
 class TempDir {

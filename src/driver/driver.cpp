@@ -4,7 +4,15 @@
 #include <cstdlib>
 
 #include "command/message.hpp"
+#include "command/params.hpp"
+#include "command/praxel.hpp"
 #include "driver/run_script.hpp"
+#include "input/getcor.hpp"
+#include "input/readf.hpp"
+#include "molecule/vokandata.hpp"
+#include "rmsd_var/state.hpp"
+#include "select/select.hpp"
+#include "util/profile.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -135,6 +143,18 @@ DriverState read_arguments(const std::vector<std::string>& args, const std::opti
   }
   if (is_blank(st.pdbpath)) fatmsg("No input data was provided!");
   return st;
+}
+
+void reset_modules() {
+  reset_printdata();
+  reset_interpreter();
+  paramdata = ParamData{};
+  vokandata = VokanData{};
+  reset_select();
+  reset_pdbread();
+  reset_readdata();
+  reset_rmsd_var();
+  profile = Profile{};
 }
 
 void vokan(const std::vector<std::string>& args, const std::optional<std::string>& libenv) {

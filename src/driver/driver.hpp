@@ -28,6 +28,9 @@ DriverState read_arguments(const std::vector<std::string>& args, const std::opti
 // The whole run: arguments, then the run script. Always ends through stopit.
 [[noreturn]] void vokan(const std::vector<std::string>& args, const std::optional<std::string>& libenv);
 
+// Every module back to its start-up state, so that runs in one process start clean.
+void reset_modules();
+
 // Prints the help text and stops.
 [[noreturn]] void crhelp();
 

@@ -14,20 +14,6 @@
 namespace veldrix::testing {
 namespace {
 
-// Serves a text and then fails the way a file buffer fails on an I/O error: by throwing.
-class FailingBuffer : public std::streambuf {
- public:
-  explicit FailingBuffer(std::string text) : text_(std::move(text)) {
-    setg(text_.data(), text_.data(), text_.data() + text_.size());
-  }
-
- protected:
-  int_type underflow() override { throw std::ios_base::failure("read error"); }
-
- private:
-  std::string text_;
-};
-
 TEST(DamagedInput, AReadErrorEndsTheLineReadingWithABadStream) {
   FailingBuffer buf("ATOM first line\nsecond, cut by the err");
   std::istream in(&buf);
