@@ -14,6 +14,16 @@
 namespace veldrix::testing {
 namespace {
 
+// The sequence of two alanines A1 and A2, read and set up; returns its PDB text.
+std::string set_up_two_alanines() {
+  load_library();
+  std::string two = sequence_text({{"ALA", 'A', 1}, {"ALA", 'A', 2}});
+  std::istringstream seq(two);
+  extseq(seq, 3, "*", 2);
+  iniseq();
+  return two;
+}
+
 TEST(DamagedInput, AReadErrorEndsTheLineReadingWithABadStream) {
   FailingBuffer buf("ATOM first line\nsecond, cut by the err");
   std::istream in(&buf);
@@ -39,10 +49,7 @@ TEST(DamagedInput, ReadErrorsAreFatalWithTheLineNumber) {
   {
     // The coordinate reader, on the molecule the good text built.
     Captured out;
-    load_library();
-    std::istringstream good(two);
-    extseq(good, 3, "*", 2);
-    iniseq();
+    set_up_two_alanines();
     FailingBuffer buf(two + two.substr(0, 20));
     std::istream in(&buf);
     int mode = 3, state = 0;
@@ -54,11 +61,7 @@ TEST(DamagedInput, ReadErrorsAreFatalWithTheLineNumber) {
 
 TEST(DamagedInput, RecordsMustHoldTheirWholeCoordinates) {
   Captured out;
-  load_library();
-  const std::string two = sequence_text({{"ALA", 'A', 1}, {"ALA", 'A', 2}});
-  std::istringstream seq(two);
-  extseq(seq, 3, "*", 2);
-  iniseq();
+  const std::string two = set_up_two_alanines();
   const std::string full = atom_record(3, "CA", "ALA", 'A', 2, 1.5, -2.25, 3.125);
   ASSERT_GE(full.size(), 54u);
   struct Case {
@@ -93,11 +96,7 @@ TEST(DamagedInput, RecordsMustHoldTheirWholeCoordinates) {
 
 TEST(DamagedInput, CoordinatesOfAModelAreCountedOncePerAtom) {
   Captured out;
-  load_library();
-  const std::string two = sequence_text({{"ALA", 'A', 1}, {"ALA", 'A', 2}});
-  std::istringstream seq(two);
-  extseq(seq, 3, "*", 2);
-  iniseq();
+  set_up_two_alanines();
   // N of A1 twice, CA and the pseudo atom QB of A2: three atoms get positions.
   const std::string text = atom_record(1, "N", "ALA", 'A', 1, 1, 2, 3) + "\n" +
                            atom_record(2, "N", "ALA", 'A', 1, 1, 2, 4) + "\n" +
