@@ -28,18 +28,20 @@ inline void reset_all() { reset_modules(); }
 // Resets the state and captures everything putlin prints while it lives.
 class Captured {
  public:
-  Captured() {
-    reset_all();
-    printdata.out = &out_;
-  }
-  ~Captured() { printdata.out = nullptr; }
+  Captured() { reset_all(); }
   Captured(const Captured&) = delete;
   Captured& operator=(const Captured&) = delete;
-  std::string text() const { return out_.str(); }
-  void clear() { out_.str(""); }
-
- private:
-  std::ostringstream out_;
+  // The lines printed so far, each ended by a newline, the fatal message last.
+  std::string text() const {
+    std::string t;
+    for (const std::string& line : printdata.lines) t += line + "\n";
+    if (!printdata.fatal.empty()) t += "*** FATAL ERROR: " + printdata.fatal + "\n";
+    return t;
+  }
+  void clear() {
+    printdata.lines.clear();
+    printdata.fatal.clear();
+  }
 };
 
 // Runs f; returns the status of the stop it ended with, or nullopt when it returned.

@@ -2,7 +2,6 @@
 #include "command/message.hpp"
 
 #include <cstdio>
-#include <iostream>
 
 #include "command/praxel.hpp"
 #include "util/text.hpp"
@@ -14,8 +13,6 @@ void stopit(int status) { throw Stop{status}; }
 void reset_printdata() { printdata = PrintData{}; }
 
 namespace {
-
-std::ostream& screen() { return printdata.out ? *printdata.out : std::cout; }
 
 bool is_conversion(char c) {
   return c == 'd' || c == 'r' || c == 'e' || c == 'f' || c == 'g' || c == 's';
@@ -111,10 +108,7 @@ std::string squeze(std::string_view text) {
 
 void putlin(int level, std::string_view text) {
   printdata.narg = 0;
-  if (level == 0) {
-    printdata.dflush = !same(text, "noflush");
-    return;
-  }
+  if (level == 0) return;
   const PraxelData& px = praxeldata;
   if (px.infos < 5 && px.iploop == 0 && px.icrank != 0) return;
 
@@ -132,10 +126,10 @@ void putlin(int level, std::string_view text) {
   }
 
   const bool shown = px.iured < 1 || eff < 0;
-  const bool to_screen = shown && eff <= px.infos;
-  const bool to_log = shown && printdata.log != nullptr && eff <= px.infof;
-  if (!to_screen && !to_log) return;
+  if (!shown || eff > px.infos) return;
 
+  // Warnings and the fatal message are also kept as texts: what follows the prefix.
+  std::string message;
   std::string_view rest = rtrim(expanded);
   bool first_line = true;
   for (;;) {
@@ -143,17 +137,19 @@ void putlin(int level, std::string_view text) {
     const std::string_view body = brk == std::string_view::npos ? rest : rest.substr(0, brk);
     std::string line(first_line ? first : next);
     line.append(body);
-    std::string_view shown_line = rtrim(line);
-    if (shown_line.empty()) shown_line = " ";
-    if (to_screen) screen() << shown_line << '\n';
-    if (to_log) {
-      *printdata.log << shown_line << '\n';
-      if (printdata.dflush) printdata.log->flush();
+    line.resize(rtrim(line).size());
+    if (line.empty()) line = " ";
+    if (level == -1 || level == -3) {
+      if (!first_line) message += '\n';
+      message.append(first_line ? std::string_view(line).substr(std::min(line.size(), first.size())) : line);
     }
+    if (level != -3) printdata.lines.push_back(std::move(line));
     first_line = false;
     if (brk == std::string_view::npos) break;
     rest = rest.substr(brk + 2);
   }
+  if (level == -1) printdata.warnings.push_back(std::move(message));
+  if (level == -3) printdata.fatal = std::move(message);
 }
 
 void wrnmsg(std::string_view text) { putlin(-1, text); }

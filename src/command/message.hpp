@@ -7,9 +7,9 @@
 #pragma once
 
 #include <array>
-#include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace veldrix {
 
@@ -29,15 +29,15 @@ struct PrintData {
   std::array<int, max_print_args + 1> iarg{};        // slots 1..29
   std::array<double, max_print_args + 1> rarg{};
   std::array<std::string, max_print_args + 1> sarg{};
-  bool dflush = true;                                // flush the log after each line
-  std::ostream* out = nullptr;                       // standard output unless a test redirects it
-  std::ostream* log = nullptr;                       // no command of this program opens a log file
+  std::vector<std::string> lines;     // every line printed, in order (not the fatal message)
+  std::vector<std::string> warnings;  // texts of the warnings, after their prefix
+  std::string fatal;                  // text of the fatal message that ended the run, after its prefix
 };
 inline PrintData printdata;
 void reset_printdata();
 
 // Print a message at the given level (negative: warning -1, error -2, fatal -3;
-// 10 and more: no prefix; 0: control call "noflush"/anything else).
+// 10 and more: no prefix; 0: nothing). Printed lines are collected in printdata.
 void putlin(int level, std::string_view text);
 
 // Expand a template: placeholders are replaced by the queued values.

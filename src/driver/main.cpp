@@ -7,6 +7,7 @@
 
 #include "command/message.hpp"
 #include "driver/driver.hpp"
+#include "util/profile.hpp"
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
@@ -19,6 +20,9 @@ int main(int argc, char** argv) {
   } catch (const veldrix::Stop& stop) {
     status = stop.status;
   }
+  for (const std::string& line : veldrix::printdata.lines) std::cout << line << '\n';
+  if (status != 0 && !veldrix::printdata.fatal.empty()) std::cout << "*** FATAL ERROR: " << veldrix::printdata.fatal << '\n';
   std::cout.flush();
+  if (std::getenv("VELDRIX_PROFILE")) veldrix::print_profile(std::cerr);
   return status;
 }

@@ -46,7 +46,6 @@ std::vector<std::string> overlay_command(const DriverState& st) {
 }
 
 void run_script(const DriverState& st) {
-  profile.enabled = std::getenv("VELDRIX_PROFILE") != nullptr;
   praxel(" ", 50, ".vok", std::string(200, ' '), std::string(400, ' '));
   nulify();
   inivar();
@@ -73,7 +72,6 @@ void run_script(const DriverState& st) {
   structures(param);
   putlin(2, " ");
 
-  if (profile.enabled) print_profile(std::cerr);
   stopit(0);
 }
 

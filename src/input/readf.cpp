@@ -137,6 +137,8 @@ void read_pdb(std::ifstream& file, std::vector<std::string>& words, int unknown)
     copstr(1, 0);
   }
 
+  r.rigid = nrigid;
+  r.flexible = nflexible;
   const std::string head = r.typ + strq(r.filnam) + " read, ";
   if (nflexible == 0) putlin(2, head + plural(nrigid, "rigid conformer") + ".");
   else if (nrigid == 0) putlin(2, head + plural(nflexible, "flexible conformer") + ".");

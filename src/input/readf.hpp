@@ -12,6 +12,7 @@ struct ReadData {
   std::string filnam;                    // file name after default-extension processing
   std::string chains;                    // "chains" value handed to the PDB reader
   std::string typ = "PDB coordinate file ";  // description used in messages
+  int rigid = 0, flexible = 0;           // conformers of the last coordinate file
 };
 inline ReadData readdata;
 void reset_readdata();

@@ -9,6 +9,7 @@
 #include "rmsd_var/state.hpp"
 #include "superpose/overlay.hpp"
 #include "util/sort.hpp"
+#include "util/text.hpp"
 
 namespace veldrix {
 
@@ -59,7 +60,8 @@ int prepare_dom_for_output(int ndomains, FArray<bool, 2>& resmask, FArray<bool, 
 void output_domain(const FArray<bool>& resrow, const FArray<bool>& atomrow) {
   const double rmsd = armsd(atomrow, 0);
   int ngap = 0;
-  rrstr(resrow, rmsd_var.str, ngap, 2000);
+  std::vector<std::pair<int, int>> runs;
+  rrstr(resrow, rmsd_var.str, ngap, 2000, &runs);
   int count = 0;
   for (int r = 1; r <= vokandata.nr; ++r)
     if (resrow(r)) ++count;
@@ -69,6 +71,18 @@ void output_domain(const FArray<bool>& resrow, const FArray<bool>& atomrow) {
   const std::string gaps = plural(ngap, "gap");
   const std::string residues = plural(count, "residue");
   putlin(2, "Optimal range " + ranges + ": RMSD " + value + " A, " + gaps + ", " + residues + ".");
+  rmsd_var.domains.push_back(describe_domain(resrow, rmsd_var.str, rmsd, ngap, count, runs));
+}
+
+Domain describe_domain(const FArray<bool>& resrow, const std::string& ranges, double rmsd, int gaps, int residues,
+                       const std::vector<std::pair<int, int>>& runs) {
+  const VokanData& v = vokandata;
+  Domain d{ranges, {}, rmsd, gaps, residues, {}};
+  auto id = [&v](int r) { return std::string(rtrim(v.rnum(r))); };
+  for (int r = 1; r <= v.nr; ++r)
+    if (resrow(r)) d.residue_ids.push_back(id(r));
+  for (auto [first, last] : runs) d.segments.push_back(Segment{id(first).substr(0, 1), id(first), id(last)});
+  return d;
 }
 
 }  // namespace veldrix

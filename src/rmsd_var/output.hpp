@@ -2,6 +2,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "veldrix/veldrix.hpp"
 
 #include "util/farray.hpp"
 
@@ -16,12 +20,18 @@ int prepare_dom_for_output(int ndomains, FArray<bool, 2>& resmask, FArray<bool, 
 
 // Range list of the residues flagged in mask (1..nr), e.g. "5..42, 48..60", with
 // chain letters only when the first and last residue differ in theirs; at most
-// `length` characters. ngap: number of ranges minus one.
-void rrstr(const FArray<bool>& mask, std::string& text, int& ngap, int length);
+// `length` characters. ngap: number of ranges minus one. runs, when given,
+// receives the first and last residue of every range.
+void rrstr(const FArray<bool>& mask, std::string& text, int& ngap, int length,
+           std::vector<std::pair<int, int>>* runs = nullptr);
 
 // Prints the result line of one domain: its range list, the ensemble RMSD on its
 // atoms, its gaps and residues.
 void output_domain(const FArray<bool>& resrow, const FArray<bool>& atomrow);
+
+// The domain of a result line as data.
+Domain describe_domain(const FArray<bool>& resrow, const std::string& ranges, double rmsd, int gaps, int residues,
+                       const std::vector<std::pair<int, int>>& runs);
 
 // Row d of a mask matrix as a flag array over its columns.
 FArray<bool> mask_row(const FArray<bool, 2>& mask, int d);

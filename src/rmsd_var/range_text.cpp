@@ -38,7 +38,7 @@ std::optional<int> label_number(std::string_view label) {
 
 }  // namespace
 
-void rrstr(const FArray<bool>& mask, std::string& text, int& ngap, int length) {
+void rrstr(const FArray<bool>& mask, std::string& text, int& ngap, int length, std::vector<std::pair<int, int>>* runs) {
   const VokanData& v = vokandata;
   text.clear();
   ngap = 0;
@@ -68,6 +68,7 @@ void rrstr(const FArray<bool>& mask, std::string& text, int& ngap, int length) {
     }
     if (e < nr && last > e) ++ngap;
     if (e != j) text += ".." + label(e);
+    if (runs) runs->emplace_back(j, e);
     j = e + 1;
   }
   if (text.size() > std::size_t(length)) text.resize(std::size_t(std::max(length, 0)));

@@ -3,6 +3,9 @@
 
 #include <array>
 #include <string>
+#include <vector>
+
+#include "veldrix/veldrix.hpp"
 
 namespace veldrix {
 
@@ -24,6 +27,7 @@ struct RmsdVar {
   int cutoff = 0;                        // level of least score found last
   std::string str;                       // range list of the last result line
   std::string error_string;              // text of the last warning
+  std::vector<Domain> domains;           // the domains reported, in printed order
 };
 inline RmsdVar rmsd_var;
 

@@ -1,4 +1,4 @@
-// Wall-time shares of the run's phases, collected only when asked for (VELDRIX_PROFILE).
+// Wall time of the run's phases.
 #pragma once
 
 #include <array>
@@ -10,7 +10,6 @@ namespace veldrix {
 enum class Phase { reading, order_and_variances, clustering, domain_search, count };
 
 struct Profile {
-  bool enabled = false;
   std::array<double, std::size_t(Phase::count)> seconds{};
 };
 inline Profile profile;
@@ -18,11 +17,8 @@ inline Profile profile;
 // Adds the time between its construction and destruction to a phase.
 class PhaseTimer {
  public:
-  explicit PhaseTimer(Phase p) : phase_(p), start_(profile.enabled ? clock::now() : clock::time_point{}) {}
-  ~PhaseTimer() {
-    if (profile.enabled)
-      profile.seconds[std::size_t(phase_)] += std::chrono::duration<double>(clock::now() - start_).count();
-  }
+  explicit PhaseTimer(Phase p) : phase_(p), start_(clock::now()) {}
+  ~PhaseTimer() { profile.seconds[std::size_t(phase_)] += std::chrono::duration<double>(clock::now() - start_).count(); }
   PhaseTimer(const PhaseTimer&) = delete;
   PhaseTimer& operator=(const PhaseTimer&) = delete;
 

@@ -51,15 +51,6 @@ TEST(Putlin, InformationLevelDecidesWhatIsShown) {
   EXPECT_EQ(c.text(), "*** WARNING: loud\n");
 }
 
-TEST(Putlin, ControlCallsPrintNothingAndSetFlushing) {
-  Captured c;
-  putlin(0, "noflush");
-  EXPECT_FALSE(printdata.dflush);
-  putlin(0, "flush");
-  EXPECT_TRUE(printdata.dflush);
-  EXPECT_EQ(c.text(), "");
-}
-
 TEST(Putlin, ErrorLevelSetsTheErrorFlagWarningDoesNot) {
   Captured c;
   wrnmsg("w");

@@ -169,7 +169,6 @@ TEST(Extseq, ModelsChainsAndRecordKinds) {
   };
   for (const Case& c : cases) {
     reset_all();
-    printdata.out = nullptr;
     load_library();
     std::istringstream in(c.text);
     extseq(in, 3, c.chains, 0);

@@ -1,0 +1,90 @@
+// VELDRIX: the well-defined residue ranges of an NMR ensemble, as a library.
+//
+//   veldrix::Result r = veldrix::analyse("1d3z.pdb");
+//   for (const veldrix::Domain& d : r.domains) std::cout << d.ranges << " " << d.rmsd << "\n";
+//
+// Every call is independent: it keeps no state between calls, prints nothing and
+// never ends the process. Calls may run at the same time on different threads.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veldrix {
+
+// The parameters of one analysis, with the defaults of the veldrix command line.
+struct Options {
+  double gap = 0.4;           // weight of a residue removal that would split a range in two
+  double decrease = 1.2;      // relative RMSD decrease a residue removal must reach
+  double absdecrease = 1.6;   // absolute RMSD decrease a residue removal must reach
+  double upper_rmsd = 0.1;    // the refinement of a domain stops below this RMSD (A)
+  int gapwidth = 3;           // gaps narrower than this are closed again
+  int buffer = 3;             // residues added on both sides of a domain candidate
+  int minimum = 8;            // residues a reported domain has at least
+  std::string range;          // residue range, e.g. "A1-A40,A60-A90"; empty: all residues
+  std::string library;        // residue library file; empty: the built-in library
+};
+
+// One stretch of consecutive residues of a domain.
+struct Segment {
+  std::string chain;  // chain letter
+  std::string first;  // residue identifiers: chain letter and number, e.g. "A5"
+  std::string last;
+};
+
+// One rigid domain, as its result line reports it.
+struct Domain {
+  std::string ranges;                    // the text between "Optimal range " and ":", e.g. "5..42, 48..60"
+  std::vector<Segment> segments;         // the ranges, in order
+  double rmsd = 0.0;                     // ensemble RMSD on the domain (A), full precision
+  int gaps = 0;
+  int residues = 0;
+  std::vector<std::string> residue_ids;  // the domain's residues in sequence order
+};
+
+struct Conformers {
+  int rigid = 0;
+  int flexible = 0;
+};
+
+// Wall time of the phases of one analysis, in seconds.
+struct PhaseTimes {
+  double reading = 0.0;
+  double order_and_variances = 0.0;
+  double clustering = 0.0;
+  double domain_search = 0.0;
+};
+
+struct Result {
+  std::vector<Domain> domains;         // in printed order
+  Conformers conformers;               // conformers read
+  int residues = 0;                    // residues of the molecule
+  std::vector<std::string> warnings;   // warning texts, without "*** WARNING: "
+  std::vector<std::string> lines;      // every line veldrix prints for this input, byte for byte
+  PhaseTimes phases;
+};
+
+// A fatal message. what() is the text veldrix prints after "*** FATAL ERROR: "
+// (lines of a longer message joined by "\n"); lines() are the lines printed before it.
+class Error : public std::runtime_error {
+ public:
+  Error(const std::string& message, std::vector<std::string> lines)
+      : std::runtime_error(message), lines_(std::move(lines)) {}
+  const std::vector<std::string>& lines() const noexcept { return lines_; }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// Analyses the ensemble in the file at `path`. Throws Error for a fatal message.
+Result analyse(const std::string& path, const Options& options = {});
+
+// Analyses an ensemble held in memory; `name` stands for the file name in the printed lines.
+Result analyse_text(std::string_view text, const Options& options = {}, const std::string& name = "-");
+
+// The library's version, e.g. "2.0.0".
+std::string version();
+
+}  // namespace veldrix
