@@ -14,6 +14,11 @@
 
 namespace veldrix {
 
+// How the residue and atom names of the input meet the residue library: as they
+// are (library), or with today's PDB and simulation names mapped to the
+// library's first (modern: DA to ADE, HN to H, HIE to HIS, ...).
+enum class Names { library, modern };
+
 // The parameters of one analysis, with the defaults of the veldrix command line.
 struct Options {
   double gap = 0.4;           // weight of a residue removal that would split a range in two
@@ -25,6 +30,14 @@ struct Options {
   int minimum = 8;            // residues a reported domain has at least
   std::string range;          // residue range, e.g. "A1-A40,A60-A90"; empty: all residues
   std::string library;        // residue library file; empty: the built-in library
+  Names names = Names::library;
+};
+
+// File formats read, judged by content, never by name.
+enum class Format { pdb, mmcif };
+struct FileFormat {
+  Format format = Format::pdb;
+  bool compressed = false;  // gzip
 };
 
 // One stretch of consecutive residues of a domain.
@@ -60,7 +73,9 @@ struct PhaseTimes {
 struct Result {
   std::vector<Domain> domains;         // in printed order
   Conformers conformers;               // conformers read
+  FileFormat file_format;              // of the input
   int residues = 0;                    // residues of the molecule
+  int range_residues = 0;              // residues with an atom in the range analysed
   std::vector<std::string> warnings;   // warning texts, without "*** WARNING: "
   std::vector<std::string> lines;      // every line veldrix prints for this input, byte for byte
   PhaseTimes phases;
@@ -83,6 +98,10 @@ Result analyse(const std::string& path, const Options& options = {});
 
 // Analyses an ensemble held in memory; `name` stands for the file name in the printed lines.
 Result analyse_text(std::string_view text, const Options& options = {}, const std::string& name = "-");
+
+// The format of a structure file: gzip by its magic bytes, mmCIF by a first
+// data token "data_", anything else PDB. Throws Error when it cannot be read.
+FileFormat detect_format(const std::string& path);
 
 // The library's version, e.g. "2.0.0".
 std::string version();

@@ -5,6 +5,7 @@
 #include "driver/driver.hpp"
 #include "driver/run_script.hpp"
 #include "input/readf.hpp"
+#include "input/source.hpp"
 #include "molecule/vokandata.hpp"
 #include "rmsd_var/state.hpp"
 #include "util/profile.hpp"
@@ -38,14 +39,28 @@ Result analyse(const std::string& path, const Options& options) {
   }
   if (status != 0) throw Error(printdata.fatal, std::move(printdata.lines));
   Result r;
+  try {
+    r.file_format = sniff_file(path);
+  } catch (const InputError&) {
+    // The run itself read the file: it can no longer be read, and the format stays the default.
+  }
   r.domains = std::move(rmsd_var.domains);
   r.conformers = {readdata.rigid, readdata.flexible};
   r.residues = vokandata.nr;
+  r.range_residues = rmsd_var.range_residues;
   r.warnings = std::move(printdata.warnings);
   r.lines = std::move(printdata.lines);
   const auto& s = profile.seconds;
   r.phases = {s[0], s[1], s[2], s[3]};
   return r;
+}
+
+FileFormat detect_format(const std::string& path) {
+  try {
+    return sniff_file(path);
+  } catch (const InputError& e) {
+    throw Error(e.what(), {});
+  }
 }
 
 std::string version() { return "2.0.0"; }

@@ -11,6 +11,7 @@
 #include "command/praxel.hpp"
 #include "input/readf.hpp"
 #include "molecule/vokandata.hpp"
+#include "rmsd_var/state.hpp"
 #include "rmsd_var/structures.hpp"
 #include "select/atoms.hpp"
 #include "util/profile.hpp"
@@ -67,6 +68,12 @@ void run_script(const DriverState& st) {
   param = {"select", "BACKBONE " + std::string(rtrim(st.res_range)) + " / WITHCOORDALL - &DUMMY"};
   atoms(param);
   putlin(2, " ");
+  for (int r = 1; r <= vokandata.nr; ++r)
+    for (int a = vokandata.ifira(r); a < vokandata.ifira(r + 1); ++a)
+      if (vokandata.asel(a)) {
+        ++rmsd_var.range_residues;
+        break;
+      }
 
   param = overlay_command(st);
   structures(param);

@@ -28,6 +28,7 @@ struct RmsdVar {
   std::string str;                       // range list of the last result line
   std::string error_string;              // text of the last warning
   std::vector<Domain> domains;           // the domains reported, in printed order
+  int range_residues = 0;                // residues with an atom in the analysed range
 };
 inline RmsdVar rmsd_var;
 
