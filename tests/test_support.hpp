@@ -1,57 +1,87 @@
-// Shared test helpers: a clean global state, captured output, and running code that may stop.
+// Shared test helpers: sessions with a molecule, runs that may stop, test data and temporary files.
 #pragma once
 
-#include <cstdlib>
+#include <zlib.h>
+
 #include <filesystem>
+#include <fstream>
 #include <functional>
-#include <ios>
 #include <optional>
 #include <sstream>
 #include <streambuf>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "command/message.hpp"
-#include "command/params.hpp"
-#include "command/praxel.hpp"
-#include "driver/driver.hpp"
-#include "input/getcor.hpp"
 #include "input/readf.hpp"
-#include "molecule/vokandata.hpp"
-#include "select/select.hpp"
+#include "rmsd_var/state.hpp"
 
 namespace veldrix::testing {
 
-// Every module back to its start-up state.
-inline void reset_all() { reset_modules(); }
-
-// Resets the state and captures everything putlin prints while it lives.
-class Captured {
- public:
-  Captured() { reset_all(); }
-  Captured(const Captured&) = delete;
-  Captured& operator=(const Captured&) = delete;
-  // The lines printed so far, each ended by a newline, the fatal message last.
-  std::string text() const {
-    std::string t;
-    for (const std::string& line : printdata.lines) t += line + "\n";
-    if (!printdata.fatal.empty()) t += "*** FATAL ERROR: " + printdata.fatal + "\n";
-    return t;
-  }
-  void clear() {
-    printdata.lines.clear();
-    printdata.fatal.clear();
-  }
-};
-
-// Runs f; returns the status of the stop it ended with, or nullopt when it returned.
-inline std::optional<int> stop_status(const std::function<void()>& f) {
+// Runs f; returns the stop it ended with, or nullopt when it returned.
+inline std::optional<Stop> stop_of(const std::function<void()>& f) {
   try {
     f();
   } catch (const Stop& s) {
-    return s.status;
+    return s;
   }
   return std::nullopt;
+}
+
+// The fatal message f ends with; empty when it returns or stops without one.
+inline std::string fatal_of(const std::function<void()>& f) {
+  const std::optional<Stop> s = stop_of(f);
+  return s ? s->message : std::string();
+}
+
+// Everything printed so far, each line ended by a newline.
+inline std::string printed(const CommandState& s) {
+  std::string t;
+  for (const std::string& line : s.printdata.lines) t += line + "\n";
+  return t;
+}
+
+// The built-in residue library, read as the run script reads it.
+inline void load_library(InputState& s) {
+  std::vector<std::string> words{"lib", ""};
+  readf(s, words, false);
+}
+
+// The models of a coordinate file held in memory, read as the run script reads them.
+inline void read_coordinates(InputState& s, const std::string& text, const std::string& name = "model.pdb") {
+  s.readdata.content = text;
+  std::vector<std::string> words{"pdb", name, "unknown=skip", "chains=*"};
+  readf(s, words, true);
+  s.readdata.content.reset();
+}
+
+// An ATOM record in the columns the reader uses.
+inline std::string atom_record(int serial, const std::string& name, const std::string& residue, char chain,
+                               int number, double x, double y, double z) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "ATOM  %5d %-4s %-4s%c%4d    %8.3f%8.3f%8.3f  1.00  0.00", serial,
+                name.size() < 4 ? (" " + name).c_str() : name.c_str(), residue.c_str(), chain, number, x, y, z);
+  return std::string(buf) + "\n";
+}
+
+// A test data file (relative to tests/data), decompressed when it ends in .gz.
+inline std::string data_file(const std::string& name) {
+  const std::string path = std::string(VELDRIX_TEST_DATA) + "/" + name;
+  std::string text;
+  if (name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0) {
+    gzFile gz = gzopen(path.c_str(), "rb");
+    if (gz == nullptr) return text;
+    char buf[1 << 16];
+    for (int n; (n = gzread(gz, buf, sizeof buf)) > 0;) text.append(buf, std::size_t(n));
+    gzclose(gz);
+  } else {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    text = out.str();
+  }
+  return text;
 }
 
 // Serves a text and then fails the way a file buffer fails on an I/O error: by throwing.
@@ -84,6 +114,13 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
 
+  // Writes a file into the directory and returns its path.
+  std::string write(const std::string& name, const std::string& content) const {
+    const std::filesystem::path p = path_ / name;
+    std::ofstream(p, std::ios::binary) << content;
+    return p.string();
+  }
+
  private:
   static int& counter() {
     static int n = 0;
@@ -92,20 +129,9 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// The test data file `name` + ".gz" (relative to tests/data) decompressed into dir;
-// returns the path of the decompressed file, empty when that failed.
-inline std::string unpack(const std::string& name, const std::filesystem::path& dir) {
-  const std::filesystem::path out = dir / std::filesystem::path(name).filename();
-  const std::string command =
-      "gzip -dc '" + std::string(VELDRIX_TEST_DATA) + "/" + name + ".gz' > '" + out.string() + "'";
-  if (std::system(command.c_str()) != 0) return "";
-  return out.string();
-}
-
 // A molecule of nres residues with `per` atoms each (chain A, residues A1, A2, ...,
 // all atoms carbon and selected) and nstr structures whose coordinates start at 0.
-inline void make_molecule(int nres, int per, int nstr) {
-  VokanData& v = vokandata;
+inline void make_molecule(VokanData& v, int nres, int per, int nstr) {
   v.nr = nres;
   v.na = nres * per;
   v.ifira.allocate(Dim(nres + 1));
@@ -130,14 +156,13 @@ inline void make_molecule(int nres, int per, int nstr) {
     v.iael(a) = 6;
     v.asel(a) = true;
   }
-  alostr(nstr, 0);
+  alostr(v, nstr, 0);
   v.nsstr = nstr;
   for (int k = 1; k <= nstr; ++k) v.isstr(k) = k;
 }
 
 // Coordinates of atom a in structure s.
-inline void set_xyz(int s, int a, double x, double y, double z) {
-  VokanData& v = vokandata;
+inline void set_xyz(VokanData& v, int s, int a, double x, double y, double z) {
   v.coo(1, v.col(s, a)) = x;
   v.coo(2, v.col(s, a)) = y;
   v.coo(3, v.col(s, a)) = z;

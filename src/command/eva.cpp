@@ -4,10 +4,10 @@
 // them are skipped, not applied, and the first token is the value.
 #include "command/eva.hpp"
 
-#include <cstdlib>
-#include <string>
+#include <optional>
 #include <vector>
 
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -36,54 +36,29 @@ struct Token {
   double rval = 0.0;
 };
 
-// Integer of up to 20 digits; values beyond 32 bits do not convert.
+// A run of digits (blanks skipped) that fits 32 bits.
 Token read_integer(std::string_view s) {
   Token t;
-  long long v = 0;
-  int digits = 0;
-  for (char c : s) {
-    if (c == ' ') continue;
-    if (!is_digit(c) || ++digits > 20) return t;
-    v = v * 10 + (c - '0');
-    if (v > 2147483647LL) return t;
+  if (const std::optional<int> v = read_int(s, {.blanks_ignored = true, .sign = false})) {
+    t.type = 1;
+    t.ival = *v;
   }
-  if (digits == 0) return t;
-  t.type = 1;
-  t.ival = int(v);
   return t;
 }
 
 // Fixed or exponent form; "d" and "D" are exponent letters too.
-Token read_real(std::string_view s) {
+Token read_real_token(std::string_view s) {
   Token t;
-  std::size_t k = 0;
-  int mant = 0;
-  while (k < s.size() && is_digit(s[k])) ++k, ++mant;
-  if (k < s.size() && s[k] == '.') {
-    ++k;
-    while (k < s.size() && is_digit(s[k])) ++k, ++mant;
+  if (const std::optional<double> v = read_real(s, {.sign = false, .d_exponent = true})) {
+    t.type = 2;
+    t.rval = *v;
   }
-  if (mant == 0) return t;
-  if (k < s.size()) {
-    const char e = s[k];
-    if (e != 'e' && e != 'E' && e != 'd' && e != 'D') return t;
-    ++k;
-    if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-    int exp = 0;
-    while (k < s.size() && is_digit(s[k])) ++k, ++exp;
-    if (exp == 0 || k != s.size()) return t;
-  }
-  std::string c(s);
-  for (char& ch : c)
-    if (ch == 'd' || ch == 'D') ch = 'e';
-  t.type = 2;
-  t.rval = std::strtod(c.c_str(), nullptr);
   return t;
 }
 
 Token convert(std::string_view s) {
   for (char c : s)
-    if (!is_digit(c)) return read_real(s);
+    if (!is_digit(c)) return read_real_token(s);
   return read_integer(s);
 }
 
@@ -150,7 +125,5 @@ double reva(std::string_view text, int& err) {
   err = r.type == 2 ? 0 : -1;
   return r.rval;
 }
-
-int jchar(char c) { return static_cast<unsigned char>(c); }
 
 }  // namespace veldrix

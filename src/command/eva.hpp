@@ -17,7 +17,5 @@ EvaResult eva(std::string_view text, int type);
 int ieva(std::string_view text, int& err);
 // Real value; err = 0 on success, -1 otherwise.
 double reva(std::string_view text, int& err);
-// Character code 0..255.
-int jchar(char c);
 
 }  // namespace veldrix

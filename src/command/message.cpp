@@ -2,15 +2,15 @@
 #include "command/message.hpp"
 
 #include <cstdio>
+#include <optional>
 
-#include "command/praxel.hpp"
+#include "command/state.hpp"
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
 
-void stopit(int status) { throw Stop{status}; }
-
-void reset_printdata() { printdata = PrintData{}; }
+void stopit(int status) { throw Stop{status, {}}; }
 
 namespace {
 
@@ -18,31 +18,58 @@ bool is_conversion(char c) {
   return c == 'd' || c == 'r' || c == 'e' || c == 'f' || c == 'g' || c == 's';
 }
 
-// Integer of a placeholder's width or decimals, blanks ignored; anything unreadable counts as 0.
+// Width or decimals of a placeholder, blanks ignored; anything unreadable or absurd counts as 0.
 int format_number(std::string_view s) {
-  int v = 0;
-  bool any = false;
-  for (char c : s) {
-    if (c == ' ') continue;
-    if (c < '0' || c > '9') return 0;
-    v = v * 10 + (c - '0');
-    any = true;
-    if (v > 1000000) return 0;
-  }
-  return any ? v : 0;
+  const std::optional<int> v = read_int(s, {.blanks_ignored = true, .empty_is_zero = true, .sign = false});
+  return v && *v <= 1000000 ? *v : 0;
 }
 
-int next_slot(int count) {
-  printdata.narg += count;
-  if (printdata.narg > max_print_args) fatmsg("Too many print arguments.");
-  return printdata.narg;
+int next_slot(PrintData& p, int count) {
+  p.narg += count;
+  if (p.narg > max_print_args) fatal_text("Too many print arguments.");
+  return p.narg;
+}
+
+// The lines of a message at one level: prefix on the first, blanks of its width on the others.
+std::vector<std::string> message_lines(const PrintData& p, int level, std::string_view text) {
+  const std::string expanded = starts_with(text, "@_") ? squeze(fmtstr(p, text.substr(2))) : fmtstr(p, text);
+  std::string_view first, next;
+  switch (level) {
+    case -3: first = "*** FATAL ERROR: "; next = "                 "; break;
+    case -2: first = "*** ERROR: "; next = "           "; break;
+    case -1: first = "*** WARNING: "; next = "             "; break;
+    default:
+      if (level >= 10) first = next = "";
+      else first = next = "    ";
+  }
+  std::vector<std::string> lines;
+  std::string_view rest = rtrim(expanded);
+  for (;;) {
+    const std::size_t brk = rest.find("@/");
+    const std::string_view body = brk == std::string_view::npos ? rest : rest.substr(0, brk);
+    std::string line(lines.empty() ? first : next);
+    line.append(body);
+    line.resize(rtrim(line).size());
+    if (line.empty()) line = " ";
+    lines.push_back(std::move(line));
+    if (brk == std::string_view::npos) break;
+    rest = rest.substr(brk + 2);
+  }
+  return lines;
+}
+
+// What follows the prefix of a message's first line, its other lines as printed.
+std::string after_prefix(const std::vector<std::string>& lines, std::size_t prefix) {
+  std::string text = lines[0].size() > prefix ? lines[0].substr(prefix) : std::string();
+  for (std::size_t k = 1; k < lines.size(); ++k) text += "\n" + lines[k];
+  return text;
 }
 
 char slot_letter(int k) { return char(64 + k); }
 
 }  // namespace
 
-std::string fmtstr(std::string_view text) {
+std::string fmtstr(const PrintData& p, std::string_view text) {
   const std::string_view t = rtrim(text);
   std::string out;
   out.reserve(t.size() + 32);
@@ -80,12 +107,12 @@ std::string fmtstr(std::string_view text) {
     }
     i = j + 1;
     if (k < 1 || k > max_print_args) continue;
-    std::string& slot = printdata.sarg[k];
+    std::string slot = p.sarg[k];
     if (conv == 'd') {
-      slot = std::to_string(printdata.iarg[k]);
+      slot = std::to_string(p.iarg[k]);
     } else if (conv == 'f') {
       char buf[400];
-      std::snprintf(buf, sizeof buf, "%.*f", std::min(d, 9), printdata.rarg[k]);
+      std::snprintf(buf, sizeof buf, "%.*f", std::min(d, 9), p.rarg[k]);
       slot = buf;
     }
     if (conv != 's') slot = std::string(ltrim(slot));
@@ -106,94 +133,69 @@ std::string squeze(std::string_view text) {
   return r;
 }
 
-void putlin(int level, std::string_view text) {
-  printdata.narg = 0;
-  if (level == 0) return;
-  const PraxelData& px = praxeldata;
-  if (px.infos < 5 && px.iploop == 0 && px.icrank != 0) return;
-
-  const std::string expanded = starts_with(text, "@_") ? squeze(fmtstr(text.substr(2))) : fmtstr(text);
-  const int eff = level >= 10 ? level - 10 : level;
-
-  std::string_view first, next;
-  switch (level) {
-    case -3: first = "*** FATAL ERROR: "; next = "                 "; break;
-    case -2: first = "*** ERROR: "; next = "           "; praxeldata.erflag = true; break;
-    case -1: first = "*** WARNING: "; next = "             "; break;
-    default:
-      if (level >= 10) first = next = "";
-      else first = next = "    ";
+void putlin(CommandState& s, int level, std::string_view text) {
+  PrintData& p = s.printdata;
+  if (level == 0 || (level >= 10 ? level - 10 : level) > p.infos) {
+    p.narg = 0;
+    return;
   }
-
-  const bool shown = px.iured < 1 || eff < 0;
-  if (!shown || eff > px.infos) return;
-
-  // Warnings and the fatal message are also kept as texts: what follows the prefix.
-  std::string message;
-  std::string_view rest = rtrim(expanded);
-  bool first_line = true;
-  for (;;) {
-    const std::size_t brk = rest.find("@/");
-    const std::string_view body = brk == std::string_view::npos ? rest : rest.substr(0, brk);
-    std::string line(first_line ? first : next);
-    line.append(body);
-    line.resize(rtrim(line).size());
-    if (line.empty()) line = " ";
-    if (level == -1 || level == -3) {
-      if (!first_line) message += '\n';
-      message.append(first_line ? std::string_view(line).substr(std::min(line.size(), first.size())) : line);
-    }
-    if (level != -3) printdata.lines.push_back(std::move(line));
-    first_line = false;
-    if (brk == std::string_view::npos) break;
-    rest = rest.substr(brk + 2);
-  }
-  if (level == -1) printdata.warnings.push_back(std::move(message));
-  if (level == -3) printdata.fatal = std::move(message);
+  std::vector<std::string> lines = message_lines(p, level, text);
+  p.narg = 0;
+  if (level == -3) throw Stop{1, after_prefix(lines, 17)};
+  if (level == -1) p.warnings.push_back(after_prefix(lines, 13));
+  for (std::string& line : lines) p.lines.push_back(std::move(line));
 }
 
-void wrnmsg(std::string_view text) { putlin(-1, text); }
-void errmsg(std::string_view text) { putlin(-2, text); }
+void wrnmsg(CommandState& s, std::string_view text) { putlin(s, -1, text); }
 
-void fatmsg(std::string_view text) {
-  putlin(-3, text);
-  stopit(1);
+void fatmsg(CommandState& s, std::string_view text) {
+  putlin(s, -3, text);
+  throw Stop{1, {}};  // not reached: putlin throws a fatal message
 }
 
-void aloerr(std::string_view file, int line) {
-  const std::string l = intp(line);
-  fatmsg("Memory allocation error in line " + l + " of " + strq(file) + ".");
+void fatal_text(std::string_view text) {
+  PrintData plain;
+  throw Stop{1, after_prefix(message_lines(plain, -3, text), 17)};
 }
 
-int inflev() { return std::max(praxeldata.infos, praxeldata.infof); }
+void aloerr(CommandState& s, std::string_view file, int line) {
+  const std::string l = intp(s, line);
+  fatmsg(s, "Memory allocation error in line " + l + " of " + strq(s, file) + ".");
+}
 
-std::string intp(int value) {
-  const int k = next_slot(1);
-  printdata.iarg[k] = value;
+void cannot_read(CommandState& s, int number, std::string_view text) {
+  fatmsg(s, "Cannot read line " + intp(s, number) + ":" + "@/" + strp(s, text));
+}
+
+std::string intp(CommandState& s, int value) {
+  const int k = next_slot(s.printdata, 1);
+  s.printdata.iarg[k] = value;
   return std::string{'%', slot_letter(k), 'd'};
 }
 
-std::string realf(double value, int w, int d) {
-  const int k = next_slot(1);
-  printdata.rarg[k] = value;
+std::string realf(CommandState& s, double value, int w, int d) {
+  const int k = next_slot(s.printdata, 1);
+  s.printdata.rarg[k] = value;
   char buf[32];
   std::snprintf(buf, sizeof buf, "%%%c%3d.%2df", slot_letter(k), w, d);
   return buf;
 }
 
-std::string strp(std::string_view text) {
-  const int k = next_slot(1);
-  printdata.sarg[k] = std::string(text);
+std::string strp(CommandState& s, std::string_view text) {
+  const int k = next_slot(s.printdata, 1);
+  s.printdata.sarg[k] = std::string(text);
   return std::string{'%', slot_letter(k), 's'};
 }
 
-std::string strq(std::string_view text) { return std::string(1, '"').append(strp(text)).append(1, '"'); }
+std::string strq(CommandState& s, std::string_view text) {
+  return std::string(1, '"').append(strp(s, text)).append(1, '"');
+}
 
-std::string plural(int n, std::string_view word) {
-  const int k2 = next_slot(2);
+std::string plural(CommandState& s, int n, std::string_view word) {
+  const int k2 = next_slot(s.printdata, 2);
   const int k1 = k2 - 1;
-  printdata.iarg[k1] = n;
-  printdata.sarg[k2] = n == 1 ? std::string(word) : std::string(rtrim(word)) + "s";
+  s.printdata.iarg[k1] = n;
+  s.printdata.sarg[k2] = n == 1 ? std::string(word) : std::string(rtrim(word)) + "s";
   return std::string{'%', slot_letter(k1), 'd', ' ', '%', slot_letter(k2), 's'};
 }
 

@@ -7,7 +7,7 @@
 
 #include "command/eva.hpp"
 #include "command/message.hpp"
-#include "command/praxel.hpp"
+#include "command/state.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -52,9 +52,9 @@ bool is_name_char(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-[[noreturn]] void fail_quoted(std::string_view head, std::string_view x, std::string_view tail = ".") {
-  const std::string q = strq(x);
-  fatmsg(std::string(head) + q + std::string(tail));
+[[noreturn]] void fail_quoted(CommandState& s, std::string_view head, std::string_view x, std::string_view tail = ".") {
+  const std::string q = strq(s, x);
+  fatmsg(s, std::string(head) + q + std::string(tail));
 }
 
 // Strips the abbreviation mark: "str*ucture" may be shortened to "str", "*file" only filled by position.
@@ -84,11 +84,11 @@ std::optional<Bound> read_bound(std::string_view text, bool integer) {
 }
 
 // Splits a format into its kind, bounds and default extension.
-void parse_format(Entry& e) {
+void parse_format(CommandState& s, Entry& e) {
   const std::string_view f = e.format;
   const std::size_t at = f.find('@');
   if (at == std::string_view::npos) {
-    if (f.find('$') != std::string_view::npos) fatmsg("Illegal use of \"$\" in format.");
+    if (f.find('$') != std::string_view::npos) fatmsg(s, "Illegal use of \"$\" in format.");
     e.kind = f.empty() || f == "*" ? Kind::text : Kind::keywords;
     return;
   }
@@ -102,12 +102,12 @@ void parse_format(Entry& e) {
   else if (starts_with(code, "f")) e.kind = Kind::file, len = 1;
   else e.kind = Kind::text;
   std::string_view after = code.substr(len);
-  if (before.find('$') != std::string_view::npos) fatmsg("Illegal use of \"$\" in format.");
+  if (before.find('$') != std::string_view::npos) fatmsg(s, "Illegal use of \"$\" in format.");
   if (e.kind == Kind::file) {
     e.ext = std::string(after);
     return;
   }
-  if (after.find('$') != std::string_view::npos) fatmsg("Illegal use of \"$\" in format.");
+  if (after.find('$') != std::string_view::npos) fatmsg(s, "Illegal use of \"$\" in format.");
   if (e.kind == Kind::text) return;
   const bool integer = e.kind == Kind::integer || e.kind == Kind::int_range;
   // "lo<@i" / "lo<=@i"
@@ -133,13 +133,13 @@ std::size_t format_end(std::string_view rest) {
   return std::string_view::npos;
 }
 
-Template parse_template(std::string_view templ) {
+Template parse_template(CommandState& s, std::string_view templ) {
   std::string_view t = ltrim(templ);
   // A leading "name:" sets the command prefix.
   const std::size_t colon = t.find(':');
   const std::size_t eq = t.find('=');
   if (colon != std::string_view::npos && (eq == std::string_view::npos || colon < eq)) {
-    setcmd(t.substr(0, colon));
+    setcmd(s, t.substr(0, colon));
     t = t.substr(colon + 1);
   }
   Template tp;
@@ -188,7 +188,7 @@ Template parse_template(std::string_view templ) {
       e.has_default = true;
       e.dflt = field(rest.substr(e2 + 1), value_width);
     }
-    parse_format(e);
+    parse_format(s, e);
     tp.entries.push_back(std::move(e));
     if (!positional_closed) ++tp.npos;
   }
@@ -206,15 +206,14 @@ Template parse_template(std::string_view templ) {
       const std::string_view ref = std::string_view(e.ext).substr(d + 1, k - d - 1);
       const bool known = std::any_of(tp.entries.begin(), tp.entries.begin() + tp.npar,
                                      [&](const Entry& x) { return x.name == ref; });
-      if (ref.empty() || !known) fatmsg("Illegal use of \"$\" in format.");
+      if (ref.empty() || !known) fatmsg(s, "Illegal use of \"$\" in format.");
     }
   }
   return tp;
 }
 
 // Makes room for n entries in paramdata and clears them.
-void prepare_paramdata(const Template& tp) {
-  ParamData& pd = paramdata;
+void prepare_paramdata(ParamData& pd, const Template& tp) {
   const int n = std::max(int(tp.entries.size()), param_capacity);
   if (int(pd.pnam.extent()) < n || !pd.pnam.allocated()) {
     pd.pnam.allocate(Dim(n));
@@ -236,7 +235,7 @@ void prepare_paramdata(const Template& tp) {
 }
 
 // Replaces every "$name" of a default extension by that parameter's value.
-std::string expand_ext(const Template& tp, std::string_view ext) {
+std::string expand_ext(const ParamData& pd, const Template& tp, std::string_view ext) {
   std::string out;
   std::size_t k = 0;
   while (k < ext.size()) {
@@ -249,7 +248,7 @@ std::string expand_ext(const Template& tp, std::string_view ext) {
     const std::string_view ref = ext.substr(k + 1, m - k - 1);
     for (int p = tp.npar; p >= 1; --p)
       if (tp.entries[std::size_t(p - 1)].name == ref) {
-        out += rtrim(paramdata.pval(p));
+        out += rtrim(pd.pval(p));
         break;
       }
     k = m;
@@ -267,8 +266,7 @@ template <class T>
 bool read_range(std::string_view text, T& lo, T& hi, bool dash, bool* lo_given, bool* hi_given);
 
 // Converts the value of parameter k; false when it is refused.
-bool convert(const Entry& e, int k) {
-  ParamData& pd = paramdata;
+bool convert(ParamData& pd, const Entry& e, int k) {
   std::string& v = pd.pval(k);
   int err = 0;
   switch (e.kind) {
@@ -318,16 +316,16 @@ bool convert(const Entry& e, int k) {
 }
 
 // Entry of a fetch routine's name: exact, last entry first; 0 when absent.
-int find_entry(std::string_view name, int first, int last) {
+int find_entry(const ParamData& pd, std::string_view name, int first, int last) {
   const std::string_view n = rtrim(name);
   for (int k = last; k >= first; --k)
-    if (paramdata.pnam(k) == n) return k;
+    if (pd.pnam(k) == n) return k;
   return 0;
 }
 
-int entry_or_stop(std::string_view name) {
-  const int k = find_entry(name, 1, paramdata.nopt);
-  if (k == 0) fail_quoted("Illegal parameter ", rtrim(name));
+int entry_or_stop(CommandState& s, std::string_view name) {
+  const int k = find_entry(s.paramdata, name, 1, s.paramdata.nopt);
+  if (k == 0) fail_quoted(s, "Illegal parameter ", rtrim(name));
   return k;
 }
 
@@ -370,41 +368,30 @@ bool read_range(std::string_view text, T& lo, T& hi, bool dash, bool* lo_given, 
   return true;
 }
 
-void set_variable(const std::string& name, const std::string& value) {
-  VarData& vd = vardata;
-  int k = ivar(name, std::span<const std::string>(vd.var).first(std::size_t(vd.nvar)));
-  if (k == 0) {
-    if (vd.nvar >= int(vd.var.size())) alovar(vd.nvar, 20);
-    vd.var[std::size_t(vd.nvar)] = name;
-    k = ++vd.nvar;
-  }
-  vd.vardef[std::size_t(k - 1)] = value;
-}
-
 }  // namespace
 
-void setcmd(std::string_view name) {
+void setcmd(CommandState& s, std::string_view name) {
   if (name.find('=') != std::string_view::npos) {
-    paramdata.prefix.clear();
+    s.paramdata.prefix.clear();
     return;
   }
   const auto slash = name.rfind('/');
   std::string p(trim(slash == std::string_view::npos ? name : name.substr(slash + 1)));
   if (p.empty()) {
-    paramdata.prefix.clear();
+    s.paramdata.prefix.clear();
     return;
   }
   for (char& c : p)
     if (c == ' ') c = '_';
-  paramdata.prefix = field(p + "_", 32);
+  s.paramdata.prefix = field(p + "_", 32);
 }
 
-void params(std::vector<std::string>& words, std::string_view templ) {
-  const Template tp = parse_template(templ);
-  prepare_paramdata(tp);
-  ParamData& pd = paramdata;
+void params(CommandState& s, std::vector<std::string>& words, std::string_view templ) {
+  const Template tp = parse_template(s, templ);
+  ParamData& pd = s.paramdata;
+  prepare_paramdata(pd, tp);
   const int nwords = int(words.size());
-  if (nwords > pd.nopt && !tp.star && !tp.starstar) fail_quoted("Illegal parameter ", rtrim(words[std::size_t(pd.nopt)]));
+  if (nwords > pd.nopt && !tp.star && !tp.starstar) fail_quoted(s, "Illegal parameter ", rtrim(words[std::size_t(pd.nopt)]));
 
   std::vector<std::string> names(tp.entries.size());
   std::vector<std::size_t> minabb(tp.entries.size());
@@ -423,15 +410,15 @@ void params(std::vector<std::string>& words, std::string_view templ) {
       const int k = icoman(name, names, minabb);
       if (len < w.size() && w[len] == '=') {
         // name=value
-        if (k < 0) fail_quoted("Ambiguous parameter name ", name);
+        if (k < 0) fail_quoted(s, "Ambiguous parameter name ", name);
         if (k == 0) {
-          if (!tp.starstar) fail_quoted("Unknown parameter name ", name);
+          if (!tp.starstar) fail_quoted(s, "Unknown parameter name ", name);
           handed_back[std::size_t(i - 1)] = true;
           continue;
         }
         const Entry& e = tp.entries[std::size_t(k - 1)];
-        if (e.is_option) fail_quoted("Option ", name, " must not have a value.");
-        if (pd.havep(k)) fail_quoted("Duplicate parameter ", name);
+        if (e.is_option) fail_quoted(s, "Option ", name, " must not have a value.");
+        if (pd.havep(k)) fail_quoted(s, "Duplicate parameter ", name);
         pd.pval(k) = w.substr(len + 1);
         pd.havep(k) = true;
         continue;
@@ -440,38 +427,38 @@ void params(std::vector<std::string>& words, std::string_view templ) {
         const Entry& e = tp.entries[std::size_t(k - 1)];
         if (len >= std::min<std::size_t>(4, e.name.size())) {
           if (e.is_option) {
-            if (pd.havex(e.group)) fail_quoted("Duplicate or contradicting option ", name);
+            if (pd.havex(e.group)) fail_quoted(s, "Duplicate or contradicting option ", name);
             pd.havep(k) = true;
             pd.havex(e.group) = true;
             continue;
           }
-          if (e.named_only) fail_quoted("Missing value for parameter ", name);
+          if (e.named_only) fail_quoted(s, "Missing value for parameter ", name);
         }
       }
     }
     // A positional value: word i fills parameter i.
     if (i <= tp.npos) {
-      if (pd.havep(i)) fail_quoted("Duplicate parameter ", pd.pnam(i));
+      if (pd.havep(i)) fail_quoted(s, "Duplicate parameter ", pd.pnam(i));
       pd.pval(i) = w;
       pd.havep(i) = true;
     } else if (tp.star || tp.starstar) {
       handed_back[std::size_t(i - 1)] = true;
     } else {
-      fail_quoted("Illegal parameter ", w);
+      fail_quoted(s, "Illegal parameter ", w);
     }
   }
 
   // Parameters not given may come from interpreter variables named prefix + name.
   std::vector<std::string> from_var(std::size_t(tp.npar));
   if (!is_blank(pd.prefix)) {
-    const auto vars = std::span<const std::string>(vardata.var).first(
-        std::size_t(std::clamp(vardata.nvar, 0, int(vardata.var.size()))));
+    const VarData& vd = s.vardata;
+    const auto vars = std::span<const std::string>(vd.var);
     for (int k = 1; k <= tp.npar; ++k) {
       if (pd.havep(k)) continue;
       const std::string vname = field(std::string(rtrim(pd.prefix)) + pd.pnam(k), pname_width);
       const int v = ivar(vname, vars);
       if (v == 0) continue;
-      pd.pval(k) = field(vardata.vardef[std::size_t(v - 1)], value_width);
+      pd.pval(k) = field(vd.vardef[std::size_t(v - 1)], value_width);
       pd.havep(k) = true;
       from_var[std::size_t(k - 1)] = vname;
     }
@@ -492,50 +479,51 @@ void params(std::vector<std::string>& words, std::string_view templ) {
       const Entry& e = tp.entries[std::size_t(k - 1)];
       if ((e.kind == Kind::file) != (pass == 2)) continue;
       if (!pd.havep(k)) {
-        if (!e.has_default) fail_quoted("Missing parameter ", e.name);
+        if (!e.has_default) fail_quoted(s, "Missing parameter ", e.name);
         pd.pval(k) = e.dflt;
       }
       if (e.kind == Kind::file) {
-        appext(pd.pval(k), expand_ext(tp, e.ext));
+        appext(pd.pval(k), expand_ext(pd, tp, e.ext));
         pd.pval(k) = field(pd.pval(k), value_width);
         continue;
       }
       const std::string given = pd.pval(k);
-      if (convert(e, k)) continue;
-      const std::string v = strq(rtrim(given));
-      const std::string x = strq(e.name);
+      if (convert(pd, e, k)) continue;
+      const std::string v = strq(s, rtrim(given));
+      const std::string x = strq(s, e.name);
       const std::string& var = from_var[std::size_t(k - 1)];
-      if (var.empty()) fatmsg("Illegal value " + v + " for parameter " + x + ".");
-      const std::string y = strq(var);
-      fatmsg("Illegal value " + v + " for parameter " + x + " from variable " + y + ".");
+      if (var.empty()) fatmsg(s, "Illegal value " + v + " for parameter " + x + ".");
+      const std::string y = strq(s, var);
+      fatmsg(s, "Illegal value " + v + " for parameter " + x + " from variable " + y + ".");
     }
   }
 }
 
-std::string getpar(std::string_view name) { return paramdata.pval(entry_or_stop(name)); }
+std::string getpar(CommandState& s, std::string_view name) { return s.paramdata.pval(entry_or_stop(s, name)); }
 
-int iparam(std::string_view name) { return paramdata.ipar(1, entry_or_stop(name)); }
+int iparam(CommandState& s, std::string_view name) { return s.paramdata.ipar(1, entry_or_stop(s, name)); }
 
-void irange(std::string_view name, int& lo, int& hi) {
-  const int k = entry_or_stop(name);
-  lo = paramdata.ipar(1, k);
-  hi = paramdata.ipar(2, k);
+void irange(CommandState& s, std::string_view name, int& lo, int& hi) {
+  const int k = entry_or_stop(s, name);
+  lo = s.paramdata.ipar(1, k);
+  hi = s.paramdata.ipar(2, k);
 }
 
-double rparam(std::string_view name) { return paramdata.rpar(1, entry_or_stop(name)); }
+double rparam(CommandState& s, std::string_view name) { return s.paramdata.rpar(1, entry_or_stop(s, name)); }
 
-void rrange(std::string_view name, double& lo, double& hi) {
-  const int k = entry_or_stop(name);
-  lo = paramdata.rpar(1, k);
-  hi = paramdata.rpar(2, k);
+void rrange(CommandState& s, std::string_view name, double& lo, double& hi) {
+  const int k = entry_or_stop(s, name);
+  lo = s.paramdata.rpar(1, k);
+  hi = s.paramdata.rpar(2, k);
 }
 
-bool havpar(std::string_view name) { return paramdata.havep(entry_or_stop(name)); }
+bool havpar(CommandState& s, std::string_view name) { return s.paramdata.havep(entry_or_stop(s, name)); }
 
-bool option(std::string_view name) {
-  const int k = find_entry(name, paramdata.npar + 1, paramdata.nopt);
-  if (k == 0) fail_quoted("Illegal option ", rtrim(name));
-  return paramdata.havep(k);
+bool option(CommandState& s, std::string_view name) {
+  const ParamData& pd = s.paramdata;
+  const int k = find_entry(pd, name, pd.npar + 1, pd.nopt);
+  if (k == 0) fail_quoted(s, "Illegal option ", rtrim(name));
+  return pd.havep(k);
 }
 
 int ivar(std::string_view name, std::span<const std::string> list) {
@@ -610,21 +598,6 @@ void appext(std::string& name, std::string_view ext) {
   const bool has_ext = dot != std::string_view::npos && (dir == std::string_view::npos || dot > dir);
   name = std::string(n);
   if (!has_ext) name += rtrim(ext);
-}
-
-void cmdsyn(std::vector<std::string>& words, std::vector<std::string>& args) {
-  // Macros run on input channels above 10; the terminal and the run script on 10.
-  if (vardata.iunit <= 10) fatmsg("The \"syntax\" command is allowed only in macros.");
-  std::string templ;
-  for (const std::string& w : words) {
-    if (!templ.empty()) templ += ' ';
-    templ += rtrim(w);
-  }
-  params(args, templ);
-  const ParamData& pd = paramdata;
-  for (int k = 1; k <= pd.npar; ++k) set_variable(pd.pnam(k), std::string(rtrim(pd.pval(k))));
-  // An option becomes a variable holding 1 when it was given and 0 otherwise.
-  for (int k = pd.npar + 1; k <= pd.nopt; ++k) set_variable(pd.pnam(k), pd.havep(k) ? "1" : "0");
 }
 
 }  // namespace veldrix

@@ -33,25 +33,33 @@ struct ParamData {
   FArray<bool> havex{Dim(param_capacity)};            // exclusion group used, by its first entry
   std::string prefix;  // command prefix for variable look-up, e.g. "read_pdb_"
 };
-inline ParamData paramdata;
+
+// Interpreter variables: a parameter that a command does not give is taken from
+// the variable named after the command and the parameter ("read_pdb_chains").
+struct VarData {
+  std::vector<std::string> var;     // names (32 characters)
+  std::vector<std::string> vardef;  // values
+};
+
+struct CommandState;
 
 // Sets the command prefix from a command name ("read pdb" gives "read_pdb_").
-void setcmd(std::string_view name);
+void setcmd(CommandState& s, std::string_view name);
 
 // Matches the words against the template. The words handed back (through "*"
 // or "**") are moved to the front of `words`, which is shrunk to their number.
 // Every error is a fatal message.
-void params(std::vector<std::string>& words, std::string_view templ);
+void params(CommandState& s, std::vector<std::string>& words, std::string_view templ);
 
 // Fetching by name (exact, last entry first). Unknown names are fatal.
-std::string getpar(std::string_view name);
-int iparam(std::string_view name);
-void irange(std::string_view name, int& lo, int& hi);
-double rparam(std::string_view name);
-void rrange(std::string_view name, double& lo, double& hi);
-bool havpar(std::string_view name);
+std::string getpar(CommandState& s, std::string_view name);
+int iparam(CommandState& s, std::string_view name);
+void irange(CommandState& s, std::string_view name, int& lo, int& hi);
+double rparam(CommandState& s, std::string_view name);
+void rrange(CommandState& s, std::string_view name, double& lo, double& hi);
+bool havpar(CommandState& s, std::string_view name);
 // Only options are searched.
-bool option(std::string_view name);
+bool option(CommandState& s, std::string_view name);
 
 // Exact search from the end; 1-based index, 0 when absent.
 int ivar(std::string_view name, std::span<const std::string> list);
@@ -68,10 +76,5 @@ bool rangei(std::string_view text, int& lo, int& hi);
 bool ranger(std::string_view text, double& lo, double& hi);
 // Appends the default extension when the file name has none ("name|" means: no extension).
 void appext(std::string& name, std::string_view ext);
-
-// The "syntax" command of macros: parses the macro's arguments against the
-// template words and stores each parameter as an interpreter variable. Refused
-// when no macro is running.
-void cmdsyn(std::vector<std::string>& words, std::vector<std::string>& args);
 
 }  // namespace veldrix

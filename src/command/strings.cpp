@@ -1,10 +1,6 @@
 // String utilities on blank-padded text.
 #include "command/strings.hpp"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -91,36 +87,5 @@ RSplit rsplit(std::string_view text, int mode) {
 }
 
 std::string intstr(int i) { return std::to_string(i); }
-
-std::string numstr(double x, int digits) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.6E", x);
-  const char* epos = std::strchr(buf, 'E');
-  if (epos == nullptr) return buf;  // not a finite number
-  const int e = std::atoi(epos + 1);
-  const int n = std::max(digits - e - 1, 1);
-  std::string s;
-  if (n + 3 > digits + 6 || e > 9) {
-    std::string mant(buf, std::size_t(epos - buf));
-    while (mant.size() > 1 && mant.back() == '0') mant.pop_back();
-    if (mant.back() == '.') mant.push_back('0');
-    char ebuf[16];
-    std::snprintf(ebuf, sizeof ebuf, "E%d", e);
-    s = mant + ebuf;
-  } else {
-    std::snprintf(buf, sizeof buf, "%.*f", n, x);
-    s = buf;
-    if (s.find('.') != std::string::npos) {
-      while (s.back() == '0') s.pop_back();
-      if (s.back() == '.') s.push_back('0');
-    }
-  }
-  return s;
-}
-
-int indexr(std::string_view text, std::string_view sub) {
-  const std::size_t p = text.rfind(sub);
-  return p == std::string_view::npos ? 0 : int(p) + 1;
-}
 
 }  // namespace veldrix

@@ -29,10 +29,4 @@ RSplit rsplit(std::string_view text, int mode);
 // Decimal text of an integer, without leading blanks.
 std::string intstr(int i);
 
-// Short decimal text of a real with about `digits` significant digits.
-std::string numstr(double x, int digits);
-
-// 1-based position of the last occurrence of sub in text, 0 when absent.
-int indexr(std::string_view text, std::string_view sub);
-
 }  // namespace veldrix

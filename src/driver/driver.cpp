@@ -1,18 +1,11 @@
 // The command-line driver.
 #include "driver/driver.hpp"
 
-#include <cstdlib>
+#include <cstdio>
+#include <ostream>
 
 #include "command/message.hpp"
-#include "command/params.hpp"
-#include "command/praxel.hpp"
-#include "driver/run_script.hpp"
-#include "input/getcor.hpp"
-#include "input/readf.hpp"
-#include "molecule/vokandata.hpp"
-#include "rmsd_var/state.hpp"
-#include "select/select.hpp"
-#include "util/profile.hpp"
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -21,145 +14,157 @@ namespace {
 
 bool is_number_char(char c) { return (c >= '0' && c <= '9') || c == '.'; }
 
-[[noreturn]] void not_a_number(const std::string& value) {
-  fatmsg(strq(std::string(rtrim(value))) + " is not a valid number.");
+[[noreturn]] void not_a_number(CommandState& s, const std::string& value) {
+  fatmsg(s, strq(s, std::string(rtrim(value))) + " is not a valid number.");
 }
 
-// A value of digits with exactly one decimal point and at least one digit.
-double read_real(const std::string& value) {
-  const std::string_view v = rtrim(value);
-  int points = 0, digits = 0;
-  for (char c : v) {
-    if (c == '.') ++points;
-    else if (c >= '0' && c <= '9') ++digits;
-    else not_a_number(value);
-  }
-  if (points != 1 || digits == 0) not_a_number(value);
-  return std::strtod(std::string(v).c_str(), nullptr);
-}
-
-// A value of digits only that fits a 32-bit integer.
-int read_integer(const std::string& value) {
-  const std::string_view v = rtrim(value);
-  long long n = 0;
-  for (char c : v) {
-    if (c < '0' || c > '9') not_a_number(value);
-    n = n * 10 + (c - '0');
-    if (n > 2147483647LL) not_a_number(value);
-  }
-  if (v.empty()) not_a_number(value);
-  return int(n);
-}
-
-void set_real(std::string_view flag, const std::string& value, double& target) {
+void set_real(CommandState& s, std::string_view flag, const std::string& value, double& target) {
   if (value.find('.') == std::string::npos) {
     const char* name = flag == "-g" ? "gap (-g)" : flag == "-d" ? "decrease (-d)"
                      : flag == "-a" ? "absdecrease (-a)" : "upper RMSD (-u)";
-    fatmsg(strq(name) + " must be a real number!");
+    fatmsg(s, strq(s, name) + " must be a real number!");
   }
-  target = read_real(value);
+  // Digits with exactly one decimal point.
+  const std::optional<double> x = read_real(rtrim(value), {.sign = false, .exponent = false, .point_required = true});
+  if (!x) not_a_number(s, value);
+  target = *x;
 }
 
-void set_integer(std::string_view flag, const std::string& value, int& target) {
+void set_integer(CommandState& s, std::string_view flag, const std::string& value, int& target) {
   if (value.find('.') != std::string::npos) {
     const char* name = flag == "-b" ? "buffer (-b)" : flag == "-m" ? "minimum (-m)" : "gapwidth (-gw)";
-    fatmsg(strq(name) + " must be an integer!");
+    fatmsg(s, strq(s, name) + " must be an integer!");
   }
-  target = read_integer(value);
+  const std::optional<int> n = read_int(rtrim(value), {.sign = false});
+  if (!n) not_a_number(s, value);
+  target = *n;
 }
 
-[[noreturn]] void usage() {
-  putlin(10, "@/*** No input file was provided! ***@/    Usage: veldrix [PARAMETERS] <input file>"
-             "@/    Use \"veldrix -h\" for a help overview.@/");
+[[noreturn]] void usage(CommandState& s) {
+  putlin(s, 10, "@/*** No input file was provided! ***@/    Usage: veldrix [PARAMETERS] <input file>"
+                "@/    Use \"veldrix -h\" for a help overview.@/");
   stopit(1);
+}
+
+// One line of the help text: flag, meaning and the default of Options.
+std::string help_line(std::string_view flag, std::string_view meaning, std::string_view kind, std::string value) {
+  return std::string(flag) + ": " + std::string(meaning) + " (" + std::string(kind) + "; " + value + ")";
 }
 
 }  // namespace
 
-void crhelp() {
-  static constexpr const char* lines[] = {
+void crhelp(CommandState& s) {
+  const Options d;
+  const std::string lines[] = {
       "@/  ****************** VELDRIX HELP ******************",
       "@/      Usage: veldrix [PARAMETERS] <input file>@/ ",
       "        The input file must be in PDB format.@/",
       "   Optional Parameters (default values are given):",
-      "    -a: absdecrease (real; 1.6)",
-      "    -b: buffer (integer; 3)",
-      "    -d: decrease (real; 1.2)",
-      "    -g: gap (real; 0.4)",
-      "    -u: RMSD threshold (real; 0.1)",
-      "   -gw: gap width (integer; 3)",
+      help_line("    -a", "absdecrease", "real", shortest_text(d.absdecrease)),
+      help_line("    -b", "buffer", "integer", std::to_string(d.buffer)),
+      help_line("    -d", "decrease", "real", shortest_text(d.decrease)),
+      help_line("    -g", "gap", "real", shortest_text(d.gap)),
+      help_line("    -u", "RMSD threshold", "real", shortest_text(d.upper_rmsd)),
+      help_line("   -gw", "gap width", "integer", std::to_string(d.gapwidth)),
       "    -l: path to custom library file (internal lib)",
-      "    -m: minimum cluster size (integer; 8)",
+      help_line("    -m", "minimum cluster size", "integer", std::to_string(d.minimum)),
       "    -r: residue range (all residues)",
       "@/   EXAMPLE: veldrix -g 0.3 -r 1-40,60-90 prot.pdb@/",
       "  **************************************************@/ ",
   };
-  for (const char* line : lines) putlin(10, line);
+  for (const std::string& line : lines) putlin(s, 10, line);
   stopit(0);
 }
 
-DriverState read_arguments(const std::vector<std::string>& args, const std::optional<std::string>& libenv) {
-  DriverState st;
-  if (libenv) st.libpath = *libenv;
+std::string read_arguments(CommandState& s, const std::vector<std::string>& args,
+                           const std::optional<std::string>& libenv, Options& options) {
+  Options& o = options;
+  if (libenv) o.library = *libenv;
+  std::string input;
   const int n = int(args.size());
-  if (n == 0) usage();
+  if (n == 0) usage(s);
   if (n == 1) {
-    st.pdbpath = args[0];
-    if (args[0] == "-h") crhelp();
+    input = args[0];
+    if (args[0] == "-h") crhelp(s);
   } else {
     for (int i = 1; i <= n - 1; i += 2) {
       const std::string flag = field(args[i - 1], 3);
       const std::string& value = args[i];
-      if (flag != "-h" && i + 1 == n) fatmsg("The number of flags must be equal to the number of arguments!");
+      if (flag != "-h" && i + 1 == n) fatmsg(s, "The number of flags must be equal to the number of arguments!");
       if (flag != "-r" && flag != "-l" && flag != "-h") {
         for (char c : rtrim(value))
-          if (!is_number_char(c)) fatmsg(strq(std::string(rtrim(value))) + " is not a valid argument.");
+          if (!is_number_char(c)) fatmsg(s, strq(s, std::string(rtrim(value))) + " is not a valid argument.");
       }
       if (flag == "-l") {
-        st.libpath = value;
+        o.library = value;
       } else if (flag == "-g") {
-        set_real(flag, value, st.gap);
+        set_real(s, flag, value, o.gap);
       } else if (flag == "-d") {
-        set_real(flag, value, st.decrease);
+        set_real(s, flag, value, o.decrease);
       } else if (flag == "-a") {
-        set_real(flag, value, st.absdecrease);
+        set_real(s, flag, value, o.absdecrease);
       } else if (flag == "-u") {
-        set_real(flag, value, st.upper_rmsd);
+        set_real(s, flag, value, o.upper_rmsd);
       } else if (flag == "-b") {
-        set_integer(flag, value, st.buffer);
+        set_integer(s, flag, value, o.buffer);
       } else if (flag == "-m") {
-        set_integer(flag, value, st.minimum);
+        set_integer(s, flag, value, o.minimum);
       } else if (flag == "-gw") {
-        set_integer(flag, value, st.gapwidth);
+        set_integer(s, flag, value, o.gapwidth);
       } else if (flag == "-r") {
-        st.res_range = value == "ALL" || value == "all" ? "ALL" : ":" + value;
+        o.range = value == "ALL" || value == "all" ? "" : value;
       } else if (flag == "-h") {
-        crhelp();
+        crhelp(s);
       } else {
-        fatmsg("Flag " + strq(flag) + " is invalid. Use \"-h\" to get a list of allowed flags.");
+        fatmsg(s, "Flag " + strq(s, flag) + " is invalid. Use \"-h\" to get a list of allowed flags.");
       }
     }
-    st.pdbpath = args[n - 1];
+    input = args[n - 1];
   }
-  if (is_blank(st.pdbpath)) fatmsg("No input data was provided!");
-  return st;
+  if (is_blank(input)) fatmsg(s, "No input data was provided!");
+  return input;
 }
 
-void reset_modules() {
-  reset_printdata();
-  reset_interpreter();
-  paramdata = ParamData{};
-  vokandata = VokanData{};
-  reset_select();
-  reset_pdbread();
-  reset_readdata();
-  reset_rmsd_var();
-  profile = Profile{};
-}
-
-void vokan(const std::vector<std::string>& args, const std::optional<std::string>& libenv) {
-  const DriverState st = read_arguments(args, libenv);
-  run_script(st);
+int vokan(const std::vector<std::string>& args, const std::optional<std::string>& libenv, std::ostream& out,
+          std::ostream* profile) {
+  auto print = [&out](const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) out << line << '\n';
+  };
+  Options options;
+  std::string input;
+  {
+    CommandState s;
+    try {
+      input = read_arguments(s, args, libenv, options);
+    } catch (const Stop& stop) {
+      print(s.printdata.lines);
+      if (stop.status != 0 && !stop.message.empty()) out << "*** FATAL ERROR: " << stop.message << '\n';
+      return stop.status;
+    }
+  }
+  int status = 0;
+  PhaseTimes phases;
+  try {
+    const Result r = analyse(input, options);
+    print(r.lines);
+    phases = r.phases;
+  } catch (const Error& e) {
+    print(e.lines());
+    out << "*** FATAL ERROR: " << e.what() << '\n';
+    status = 1;
+  }
+  if (profile) {
+    const std::pair<const char*, double> times[] = {{"reading", phases.reading},
+                                                    {"order parameters and distance variances", phases.order_and_variances},
+                                                    {"clustering", phases.clustering},
+                                                    {"domain search and output", phases.domain_search}};
+    for (const auto& [name, seconds] : times) {
+      char buf[128];
+      std::snprintf(buf, sizeof buf, "phase\t%s\t%.6f\n", name, seconds);
+      *profile << buf;
+    }
+  }
+  return status;
 }
 
 }  // namespace veldrix

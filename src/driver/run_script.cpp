@@ -1,23 +1,17 @@
-// The fixed script of one run: set-up, banner, library, coordinates, backbone selection, analysis.
+// The fixed script of one run: banner, library, coordinates, backbone selection, analysis.
 #include "driver/run_script.hpp"
 
 #include <cstdio>
-#include <cstdlib>
-#include <iostream>
-#include <string>
-#include <vector>
 
 #include "command/message.hpp"
-#include "command/praxel.hpp"
 #include "input/readf.hpp"
-#include "molecule/vokandata.hpp"
-#include "rmsd_var/state.hpp"
 #include "rmsd_var/structures.hpp"
 #include "select/atoms.hpp"
-#include "util/profile.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
+
+namespace {
 
 // A real written with 2 decimals in a field of 5, left-adjusted; asterisks when it does not fit.
 std::string real_word(double x) {
@@ -35,51 +29,57 @@ std::string integer_word(int i) {
   return buf;
 }
 
-std::vector<std::string> overlay_command(const DriverState& st) {
-  return {"overlay",
-          "gap=" + real_word(st.gap),
-          "decrease=" + real_word(st.decrease),
-          "absdecrease=" + real_word(st.absdecrease),
-          "gapwidth=" + integer_word(st.gapwidth),
-          "buffer=" + integer_word(st.buffer),
-          "minimum=" + integer_word(st.minimum),
-          "upper_rmsd=" + real_word(st.upper_rmsd)};
-}
-
-void run_script(const DriverState& st) {
-  praxel(" ", 50, ".vok", std::string(200, ' '), std::string(400, ' '));
-  nulify();
-  inivar();
-  const std::string stars(44, '*');
-  putlin(12, stars);
-  putlin(12, "              VELDRIX (v. 2.0)");
-  putlin(12, stars);
-
-  // Without a library file the built-in library is read, silently.
-  std::vector<std::string> param{"lib", std::string(rtrim(st.libpath))};
-  readf(param, !is_blank(st.libpath));
-
-  {
-    PhaseTimer timer(Phase::reading);
-    param = {"pdb", std::string(rtrim(st.pdbpath)), "unknown=skip", "chains=*"};
-    readf(param, true);
-  }
-
-  param = {"select", "BACKBONE " + std::string(rtrim(st.res_range)) + " / WITHCOORDALL - &DUMMY"};
-  atoms(param);
-  putlin(2, " ");
-  for (int r = 1; r <= vokandata.nr; ++r)
-    for (int a = vokandata.ifira(r); a < vokandata.ifira(r + 1); ++a)
-      if (vokandata.asel(a)) {
-        ++rmsd_var.range_residues;
+// Residues with at least one selected atom.
+int selected_residues(const VokanData& v) {
+  int n = 0;
+  for (int r = 1; r <= v.nr; ++r)
+    for (int a = v.ifira(r); a < v.ifira(r + 1); ++a)
+      if (v.asel(a)) {
+        ++n;
         break;
       }
+  return n;
+}
 
-  param = overlay_command(st);
-  structures(param);
-  putlin(2, " ");
+}  // namespace
 
-  stopit(0);
+std::vector<std::string> overlay_command(const Options& o) {
+  return {"overlay",
+          "gap=" + real_word(o.gap),
+          "decrease=" + real_word(o.decrease),
+          "absdecrease=" + real_word(o.absdecrease),
+          "gapwidth=" + integer_word(o.gapwidth),
+          "buffer=" + integer_word(o.buffer),
+          "minimum=" + integer_word(o.minimum),
+          "upper_rmsd=" + real_word(o.upper_rmsd)};
+}
+
+void run_script(Session& s, const Options& o, const std::string& input) {
+  const std::string stars(44, '*');
+  putlin(s, 12, stars);
+  putlin(s, 12, "              VELDRIX (v. " + std::to_string(VELDRIX_VERSION_MAJOR) + "." +
+                    std::to_string(VELDRIX_VERSION_MINOR) + ")");
+  putlin(s, 12, stars);
+
+  // Without a library file the built-in library is read, silently.
+  std::vector<std::string> param{"lib", std::string(rtrim(o.library))};
+  readf(s, param, !is_blank(o.library));
+
+  {
+    PhaseTimer timer(s.profile, Phase::reading);
+    param = {"pdb", std::string(rtrim(input)), "unknown=skip", "chains=*"};
+    readf(s, param, true);
+  }
+
+  const std::string range = o.range.empty() ? "ALL" : ":" + o.range;
+  param = {"select", "BACKBONE " + std::string(rtrim(range)) + " / WITHCOORDALL - &DUMMY"};
+  atoms(s, param);
+  s.rmsd_var.range_residues = selected_residues(s.vokandata);
+  putlin(s, 2, " ");
+
+  param = overlay_command(o);
+  structures(s, param);
+  putlin(s, 2, " ");
 }
 
 }  // namespace veldrix

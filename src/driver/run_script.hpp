@@ -1,16 +1,18 @@
-// The fixed script of one run: set-up, banner, library, coordinates, selection, analysis.
+// The fixed script of one run: banner, library, coordinates, backbone selection, analysis.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "driver/driver.hpp"
+#include "rmsd_var/state.hpp"
+#include "veldrix/veldrix.hpp"
 
 namespace veldrix {
 
-// The structures command line the run composes from the flags.
-std::vector<std::string> overlay_command(const DriverState& st);
+// The structures command line the run composes from the options.
+std::vector<std::string> overlay_command(const Options& o);
 
-[[noreturn]] void run_script(const DriverState& st);
+// Runs the script on a fresh session for the coordinate file `input`.
+void run_script(Session& s, const Options& o, const std::string& input);
 
 }  // namespace veldrix

@@ -6,29 +6,20 @@
 #include <numbers>
 
 #include "command/message.hpp"
-#include "command/praxel.hpp"
 #include "input/pdbfields.hpp"
+#include "input/state.hpp"
 #include "molecule/tree.hpp"
-#include "molecule/vokandata.hpp"
 #include "superpose/rmsd.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
-
-void reset_pdbread() { pdbread = PdbReadData{}; }
 
 namespace {
 
 constexpr std::string_view extra_digits_remark = "B-FACTOR COLUMN STORES ADDITIONAL COORDINATE DIGITS";
 constexpr std::size_t name_width = 5;
 
-[[noreturn]] void cannot_read(int number, std::string_view text) {
-  fatmsg("Cannot read line " + intp(number) + ":" + "@/" + strp(text));
-}
-
-void build_index() {
-  PdbReadData& d = pdbread;
-  const VokanData& v = vokandata;
+void build_index(PdbReadData& d, const VokanData& v) {
   d.index.clear();
   d.index.reserve(std::size_t(std::max(v.nr, 0)));
   for (int i = 1; i <= v.nr; ++i) d.index.emplace(std::string(rtrim(v.rnum(i))), i);
@@ -36,9 +27,8 @@ void build_index() {
 }
 
 // First residue whose identifier is id, or (for chain A) id without its chain character.
-int find_residue(std::string_view id) {
-  PdbReadData& d = pdbread;
-  if (!d.index_valid) build_index();
+int find_residue(PdbReadData& d, const VokanData& v, std::string_view id) {
+  if (!d.index_valid) build_index(d, v);
   int found = 0;
   const std::string key(rtrim(id));
   if (auto it = d.index.find(key); it != d.index.end()) found = it->second;
@@ -62,34 +52,34 @@ std::string record_atom_name(std::string_view line) {
 }
 
 // Adds the extra digits of columns 61-66 to the coordinates: a sign code, then one digit per axis.
-void add_extra_digits(std::string_view line, int number, double& x, double& y, double& z) {
+void add_extra_digits(CommandState& s, std::string_view line, int number, double& x, double& y, double& z) {
   const std::optional<int> code = int_field(columns(line, 61, 62));
   const std::optional<int> dx = int_field(columns(line, 63, 63));
   const std::optional<int> dy = int_field(columns(line, 65, 65));
   const std::optional<int> dz = int_field(columns(line, 66, 66));
-  if (!code || !dx || !dy || !dz) cannot_read(number, line);
-  int s = *code;
+  if (!code || !dx || !dy || !dz) cannot_read(s, number, line);
+  int sign = *code;
   for (auto [c, digit] : {std::pair<double*, int>{&x, *dx}, {&y, *dy}, {&z, *dz}}) {
     float correction = float(digit) * 0.0001f;
-    if (s % 2 != 0) correction = -correction;
+    if (sign % 2 != 0) correction = -correction;
     *c += double(correction);
-    s /= 2;
+    sign /= 2;
   }
 }
 
 bool has_coordinates(const double* p) {
-  return std::abs(p[0]) < 1.0e8 && std::abs(p[1]) < 1.0e8 && std::abs(p[2]) < 1.0e8;
+  return known_coordinate(p[0]) && known_coordinate(p[1]) && known_coordinate(p[2]);
 }
 
 // End of a model: angles measured, reference rebuilt, and the model kept as
 // generated from its angles (flexible) or as read (rigid).
-void finish_model(int mode, int unknown) {
-  VokanData& v = vokandata;
-  PdbReadData& d = pdbread;
+void finish_model(InputState& s, int mode, int unknown) {
+  VokanData& v = s.vokandata;
+  PdbReadData& d = s.pdbread;
   const int nf = v.ndfree, na = v.na;
   int defined = 0;
   for (int i = 1; i <= v.nd; ++i) {
-    const double value = calang(i, 0);
+    const double value = calang(v, i, 0);
     const bool known = !(value > 2.0 * std::numbers::pi);
     if (i <= nf) {
       v.dval(i) = known ? value : 0.0;
@@ -100,11 +90,11 @@ void finish_model(int mode, int unknown) {
   }
   if (defined < nf) {
     v.i0styp = 2;
-    if (unknown <= 1) wrnmsg(plural(nf - defined, "free angle") + " not defined.");
+    if (unknown <= 1) wrnmsg(s, plural(s, nf - defined, "free angle") + " not defined.");
   }
-  gencor(1);
+  gencor(v);
   if (v.i0styp == 1 || v.i0styp == 2) {
-    gener();
+    gener(v);
     return;
   }
 
@@ -114,7 +104,7 @@ void finish_model(int mode, int unknown) {
   for (int a = 1; a <= na; ++a)
     for (int x = 1; x <= 3; ++x) d.saved[3 * std::size_t(a - 1) + std::size_t(x - 1)] = v.coo(x, v.col(0, a));
   v.i0styp = 1;
-  gener();
+  gener(v);
   d.as_read.clear();
   d.rebuilt.clear();
   for (int a = 1; a <= na; ++a) {
@@ -127,7 +117,7 @@ void finish_model(int mode, int unknown) {
   const int n = int(d.as_read.size() / 3);
   bool rigid;
   if (n <= 3) {
-    wrnmsg("Too few atoms. Assuming a rigid structure.");
+    wrnmsg(s, "Too few atoms. Assuming a rigid structure.");
     rigid = true;
   } else {
     double unused[3] = {0.0, 0.0, 0.0};
@@ -144,38 +134,39 @@ void finish_model(int mode, int unknown) {
 
 }  // namespace
 
-int iresid(std::string_view id, std::string_view name, int unknown) {
-  PdbReadData& d = pdbread;
+int iresid(InputState& s, std::string_view id, std::string_view name, int unknown) {
+  PdbReadData& d = s.pdbread;
   if (unknown == 3) {
     d.rnp = std::string(rtrim(id));
     d.rp = std::string(rtrim(name));
     d.index_valid = false;
     return 0;
   }
-  const VokanData& v = vokandata;
-  const int r = find_residue(id);
+  const VokanData& v = s.vokandata;
+  const int r = find_residue(d, v, id);
   const std::string_view given = rtrim(name);
   if (r > 0) {
     if (unknown < 2 && !same(given, v.rnam(r)) && given != "*" && !(same(id, d.rnp) && same(given, d.rp)))
-      wrnmsg("Wrong name " + strq(given) + " for residue " + strp(v.rnam(r)) + " " + strp(v.rnum(r)) + ".");
+      wrnmsg(s, "Wrong name " + strq(s, given) + " for residue " + strp(s, v.rnam(r)) + " " + strp(s, v.rnum(r)) +
+                    ".");
   } else {
-    if (unknown == 0) fatmsg("Illegal residue number " + strp(rtrim(id)) + ".");
-    if (unknown == 1 && !same(id, d.rnp)) wrnmsg("Illegal residue number " + strp(rtrim(id)) + ".");
+    if (unknown == 0) fatmsg(s, "Illegal residue number " + strp(s, rtrim(id)) + ".");
+    if (unknown == 1 && !same(id, d.rnp)) wrnmsg(s, "Illegal residue number " + strp(s, rtrim(id)) + ".");
   }
   d.rnp = std::string(rtrim(id));
   d.rp = std::string(given);
   return r;
 }
 
-int iatom(std::string_view name, int residue, int unknown) {
-  const VokanData& v = vokandata;
-  PdbReadData& d = pdbread;
+int iatom(InputState& s, std::string_view name, int residue, int unknown) {
+  const VokanData& v = s.vokandata;
+  PdbReadData& d = s.pdbread;
   const std::string_view n = rtrim(name);
   const int lo = v.ifira(residue), hi = v.ifira(residue + 1) - 1;
-  auto find = [&](std::string_view s) {
-    if (s.empty()) return 0;
+  auto find = [&](std::string_view x) {
+    if (x.empty()) return 0;
     for (int a = lo; a <= hi; ++a)
-      if (same(v.anam(a), s)) return a;
+      if (same(v.anam(a), x)) return a;
     return 0;
   };
   if (const int a = find(n)) return a;
@@ -192,29 +183,27 @@ int iatom(std::string_view name, int residue, int unknown) {
   if (const int a = find(d.a1)) return a;
   if (const int a = find(d.a2)) return a;
   if (unknown <= 1) {
-    const std::string text = "Illegal atom name " + strq(n) + " for residue " + strp(v.rnam(residue)) + " " +
-                             strp(v.rnum(residue)) + ".";
-    if (unknown == 0) fatmsg(text);
-    wrnmsg(text);
+    const std::string text = "Illegal atom name " + strq(s, n) + " for residue " + strp(s, v.rnam(residue)) + " " +
+                             strp(s, v.rnum(residue)) + ".";
+    if (unknown == 0) fatmsg(s, text);
+    wrnmsg(s, text);
   }
   return 0;
 }
 
-void getcor(std::istream& in, int& mode, std::string_view chains, int& state, int unknown) {
-  VokanData& v = vokandata;
-  PdbReadData& d = pdbread;
+void getcor(InputState& s, std::istream& in, int& mode, std::string_view chains, int& state, int unknown) {
+  VokanData& v = s.vokandata;
+  PdbReadData& d = s.pdbread;
   const int na = v.na;
   for (int a = 1; a <= na; ++a)
     for (int x = 1; x <= 3; ++x) v.coo(x, v.col(0, a)) = unknown_value;
   if (state == 0) {
-    d.n = 0;
     d.lineno = 0;
     d.extra = false;
     d.atom_seen = false;
-    build_index();
+    build_index(d, v);
   }
   bool pending = state > 0;  // the record that ended the previous model opens this one
-  ++d.n;
   state = -1;
   d.ch1 = ' ';
   d.stored = 0;
@@ -228,7 +217,7 @@ void getcor(std::istream& in, int& mode, std::string_view chains, int& state, in
       pending = false;
     } else {
       if (!read_pdb_line(in, d.line)) {
-        if (in.bad()) cannot_read(d.lineno + 1, "");
+        if (in.bad()) cannot_read(s, d.lineno + 1, "");
         break;
       }
       ++d.lineno;
@@ -249,11 +238,11 @@ void getcor(std::istream& in, int& mode, std::string_view chains, int& state, in
     std::optional<double> x = real_field(columns(line, 31, 38));
     std::optional<double> y = real_field(columns(line, 39, 46));
     std::optional<double> z = real_field(columns(line, 47, 54));
-    if (!number || !x || !y || !z || !complete_atom_record(line)) cannot_read(d.lineno, line);
+    if (!number || !x || !y || !z || !complete_atom_record(line)) cannot_read(s, d.lineno, line);
     const char chain = record_chain(line);
-    if (mode == 3) add_extra_digits(line, d.lineno, *x, *y, *z);
+    if (mode == 3) add_extra_digits(s, line, d.lineno, *x, *y, *z);
     for (const double c : {*x, *y, *z})
-      if (!(std::abs(c) < max_record_coordinate)) cannot_read(d.lineno, line);
+      if (!known_coordinate(c)) cannot_read(s, d.lineno, line);
 
     if (d.ch1 == ' ') d.ch1 = chain;
     if (first_only) {
@@ -264,8 +253,7 @@ void getcor(std::istream& in, int& mode, std::string_view chains, int& state, in
     const char alt = char_at(line, 17);
     if (alt >= 'B' && alt <= 'Z') continue;
 
-    const int r = iresid(residue_id(chain, *number), field(columns(line, 18, 21), 4), unknown);
-    if (haverr()) return;
+    const int r = iresid(s, residue_id(chain, *number), field(columns(line, 18, 21), 4), unknown);
     if (r == 0) continue;
     if (r != previous && d.seen[std::size_t(r)]) {
       state = d.lineno;  // this record begins the next model
@@ -273,10 +261,9 @@ void getcor(std::istream& in, int& mode, std::string_view chains, int& state, in
     }
     d.seen[std::size_t(r)] = 1;
     previous = r;
-    const int a = iatom(record_atom_name(line), r, unknown);
-    if (haverr()) return;
+    const int a = iatom(s, record_atom_name(line), r, unknown);
     if (a == 0) continue;
-    if (v.ipseud != 0 || v.iael(a) != 0) {
+    if (v.iael(a) != 0) {  // pseudo atoms have no coordinates of their own
       const int col = v.col(0, a);
       if (v.coo(1, col) == unknown_value) ++d.stored;
       v.coo(1, col) = *x;
@@ -284,7 +271,7 @@ void getcor(std::istream& in, int& mode, std::string_view chains, int& state, in
       v.coo(3, col) = *z;
     }
   }
-  finish_model(mode, unknown);
+  finish_model(s, mode, unknown);
 }
 
 }  // namespace veldrix

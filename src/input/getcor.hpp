@@ -12,7 +12,6 @@ namespace veldrix {
 // State of the reader between calls, for the file being read.
 struct PdbReadData {
   std::string line;      // current line; the line that ended a model is the first of the next
-  int n = 0;             // number of the model being read
   char ch1 = ' ';        // chain of the model's first ATOM record (for chains "first")
   std::string rnp;       // identifier of the last residue reported by iresid
   std::string rp = "/";  // and its name as given in the record
@@ -29,8 +28,8 @@ struct PdbReadData {
   std::vector<double> saved;    // coordinates as read, while a model is judged
   std::vector<double> as_read, rebuilt;  // the atoms compared for that judgement
 };
-inline PdbReadData pdbread;
-void reset_pdbread();
+
+struct InputState;
 
 // Reads the next model from `in` into the working structure (structure 0).
 // mode: 3 decodes extra coordinate digits when the file announces them (and
@@ -38,15 +37,15 @@ void reset_pdbread();
 // chains: "*" or "all", "first", or a pattern for the chain identifier.
 // state: 0 on the first call for a file; on return the line number where the
 // next model starts, or -1 when the file has ended. unknown: 0 error, 1 warning, 2 skip.
-void getcor(std::istream& in, int& mode, std::string_view chains, int& state, int unknown);
+void getcor(InputState& s, std::istream& in, int& mode, std::string_view chains, int& state, int unknown);
 
 // Residue with identifier id (chain character + number), or 0. Identifiers of
 // chain A also match residues written without a chain character. unknown = 3
 // only resets the memory of the last residue reported.
-int iresid(std::string_view id, std::string_view name, int unknown);
+int iresid(InputState& s, std::string_view id, std::string_view name, int unknown);
 
 // Atom of residue `residue` named `name`, trying "Q"/"QQ" for "H" names and "H"
 // for "Q"/"QQ" names; 0 when there is none.
-int iatom(std::string_view name, int residue, int unknown);
+int iatom(InputState& s, std::string_view name, int residue, int unknown);
 
 }  // namespace veldrix

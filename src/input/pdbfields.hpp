@@ -23,10 +23,6 @@ bool read_pdb_line(std::istream& in, std::string& line);
 constexpr std::size_t atom_record_width = 54;
 inline bool complete_atom_record(std::string_view line) { return line.size() >= atom_record_width; }
 
-// Coordinates of this magnitude or more are not positions: the data model keeps
-// 1.0e10 for an unknown coordinate and treats everything from 1.0e8 on as unknown.
-constexpr double max_record_coordinate = 1.0e8;
-
 // Integer field: blanks are ignored and a blank field is 0; otherwise an
 // optional sign and digits. nullopt when the text is anything else.
 std::optional<int> int_field(std::string_view text);

@@ -5,19 +5,17 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <sstream>
 
 #include "command/message.hpp"
 #include "command/params.hpp"
-#include "command/praxel.hpp"
-#include "input/getcor.hpp"
+#include "input/extseq.hpp"
+#include "input/state.hpp"
 #include "molecule/library.hpp"
 #include "molecule/sequence.hpp"
-#include "molecule/vokandata.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
-
-void reset_readdata() { readdata = ReadData{}; }
 
 // Every stored model holds all atoms of the molecule, however few records it had.
 // A file of model fragments (two records each, say) would thus claim memory far
@@ -42,65 +40,62 @@ constexpr std::string_view pdb_stage =
 
 // Only a regular file will do: the file is read twice, and a directory, a pipe or
 // a device (which may never end, or never deliver a first byte) cannot be.
-void open_input(std::ifstream& file, const std::string& name) {
+void open_input(CommandState& s, std::ifstream& file, const std::string& name) {
   std::error_code ec;
   const bool regular = std::filesystem::is_regular_file(name, ec);
   if (regular) file.open(name, std::ios::in | std::ios::binary);
-  if (!regular || !file.is_open()) fatmsg("Input file " + strq(name) + " cannot be opened.");
+  if (!regular || !file.is_open()) fatmsg(s, "Input file " + strq(s, name) + " cannot be opened.");
 }
 
-void rewind(std::ifstream& file) {
+void rewind(InputState& s, std::istream& file) {
   file.clear();
   file.seekg(0);
-  if (file.fail()) fatmsg("Input file " + strq(readdata.filnam) + " cannot be read a second time.");
+  if (file.fail()) fatmsg(s, "Input file " + strq(s, s.readdata.filnam) + " cannot be read a second time.");
 }
 
 // Capacity for structure m while all models of a file are copied in. The arrays
 // grow geometrically; `planned` follows the capacity that growing by one
 // structure and one spare at a time would give, which is what the read leaves.
-void make_room(int m, int& planned) {
+void make_room(VokanData& v, int m, int& planned) {
   if (m > planned) planned = m + 1;
-  const int cap = vokandata.structure_capacity();
-  if (m > cap) alostr(std::max(m, 2 * cap), 1);
+  const int cap = v.structure_capacity();
+  if (m > cap) alostr(v, std::max(m, 2 * cap), 1);
 }
 
-void check_fill(int models, long long positions) {
-  const VokanData& v = vokandata;
+void check_fill(InputState& s, int models, long long positions) {
+  const VokanData& v = s.vokandata;
   if (models_fit(models, v.na, positions)) return;
   const int k = int(std::min<long long>(positions, std::numeric_limits<int>::max()));
-  fatmsg(readdata.typ + strq(readdata.filnam) + " holds coordinates for too few atoms: " + intp(k) +
-         " positions in " + plural(models, "model") + " of " + plural(v.na, "atom") + ".");
+  fatmsg(s, s.readdata.typ + strq(s, s.readdata.filnam) + " holds coordinates for too few atoms: " + intp(s, k) +
+                " positions in " + plural(s, models, "model") + " of " + plural(s, v.na, "atom") + ".");
 }
 
-void read_pdb(std::ifstream& file, std::vector<std::string>& words, int unknown) {
-  VokanData& v = vokandata;
-  ReadData& r = readdata;
-  params(words, pdb_stage);
-  if (haverr()) return;
-  int mode = option("bfactor") ? 2 : 3;
-  r.chains = getpar("chains");
-  const int kind = option("rigid") ? 2 : option("flexible") ? 1 : 0;
+void read_pdb(InputState& s, std::istream& file, std::vector<std::string>& words, int unknown) {
+  VokanData& v = s.vokandata;
+  ReadData& r = s.readdata;
+  params(s, words, pdb_stage);
+  int mode = option(s, "bfactor") ? 2 : 3;
+  r.chains = getpar(s, "chains");
+  const int kind = option(s, "rigid") ? 2 : option(s, "flexible") ? 1 : 0;
   v.i0styp = kind;
 
-  if (v.nr == 0 || option("new")) {
-    extseq(file, mode, r.chains, unknown);
-    if (haverr()) return;
-    iniseq();
-    if (haverr()) return;
-    v.nsstr = 0;  // the structures of the previous molecule went with it
-    rewind(file);
+  if (v.nr == 0 || option(s, "new")) {
+    extseq(s, file, mode, r.chains, unknown);
+    iniseq(s);
+    savsel(s, 0);  // the named selections of the previous molecule went with it
+    v.nsstr = 0;   // and so did its structures
+    rewind(s, file);
   }
 
   int nflexible = 0, nrigid = 0;
-  if (havpar("structure")) {
-    // Models 1..s are read; the last of them stays in the working structure.
-    const int s = iparam("structure");
+  if (havpar(s, "structure")) {
+    // Models 1..n are read; the last of them stays in the working structure.
+    const int n = iparam(s, "structure");
     int state = 0;
-    for (int k = 1; k <= s; ++k) {
-      if (k > 1 && state == -1) fatmsg(r.typ + "does not contain enough structures.");
+    for (int k = 1; k <= n; ++k) {
+      if (k > 1 && state == -1) fatmsg(s, r.typ + "does not contain enough structures.");
       v.i0styp = kind;
-      getcor(file, mode, r.chains, state, unknown);
-      if (haverr()) return;
+      getcor(s, file, mode, r.chains, state, unknown);
     }
     (v.i0styp == 1 ? nflexible : nrigid) = 1;
   } else {
@@ -112,10 +107,7 @@ void read_pdb(std::ifstream& file, std::vector<std::string>& words, int unknown)
         break;
       }
     const int cap = v.structure_capacity();
-    for (int k = 1; k <= cap; ++k) {
-      v.target(k) = -1.0;
-      v.istyp(k) = 1;
-    }
+    for (int k = 1; k <= cap; ++k) v.istyp(k) = 1;
     int planned = cap;
     int state = 0;
     int m = 0;
@@ -123,34 +115,33 @@ void read_pdb(std::ifstream& file, std::vector<std::string>& words, int unknown)
     do {
       ++m;
       v.i0styp = kind;
-      getcor(file, mode, r.chains, state, unknown);
-      if (haverr()) return;
-      positions += pdbread.stored;
-      check_fill(m, positions);
-      make_room(std::max(m, v.nsstr + 1), planned);
-      copstr(0, m);
+      getcor(s, file, mode, r.chains, state, unknown);
+      positions += s.pdbread.stored;
+      check_fill(s, m, positions);
+      make_room(v, std::max(m, v.nsstr + 1), planned);
+      copstr(v, 0, m);
       ++v.nsstr;
       v.isstr(v.nsstr) = m;
       (v.i0styp == 1 ? nflexible : nrigid) += 1;
     } while (state != -1);
-    if (v.structure_capacity() != planned) alostr(planned, 0);
-    copstr(1, 0);
+    if (v.structure_capacity() != planned) alostr(v, planned, 0);
+    copstr(v, 1, 0);
   }
 
   r.rigid = nrigid;
   r.flexible = nflexible;
-  const std::string head = r.typ + strq(r.filnam) + " read, ";
-  if (nflexible == 0) putlin(2, head + plural(nrigid, "rigid conformer") + ".");
-  else if (nrigid == 0) putlin(2, head + plural(nflexible, "flexible conformer") + ".");
-  else putlin(2, head + intp(nflexible) + " flexible and " + plural(nrigid, "rigid conformer") + ".");
+  const std::string head = r.typ + strq(s, r.filnam) + " read, ";
+  if (nflexible == 0) putlin(s, 2, head + plural(s, nrigid, "rigid conformer") + ".");
+  else if (nrigid == 0) putlin(s, 2, head + plural(s, nflexible, "flexible conformer") + ".");
+  else putlin(s, 2, head + intp(s, nflexible) + " flexible and " + plural(s, nrigid, "rigid conformer") + ".");
 }
 
 }  // namespace
 
-void readf(std::vector<std::string>& words, bool check) {
-  VokanData& v = vokandata;
-  ReadData& r = readdata;
-  if (words.empty()) fatmsg("Missing parameter \"file\".");
+void readf(InputState& s, std::vector<std::string>& words, bool check) {
+  VokanData& v = s.vokandata;
+  ReadData& r = s.readdata;
+  if (words.empty()) fatmsg(s, "Missing parameter \"file\".");
 
   // A first word with an extension is a file whose extension names the action.
   const std::string first(rtrim(words[0]));
@@ -158,36 +149,39 @@ void readf(std::vector<std::string>& words, bool check) {
   const std::size_t dot = first.rfind('.');
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
     r.action = first.substr(dot + 1);
-    params(words, first_stage_by_extension);
+    params(s, words, first_stage_by_extension);
   } else {
-    params(words, first_stage);
-    if (haverr()) return;
-    r.action = getpar("action");
+    params(s, words, first_stage);
+    r.action = getpar(s, "action");
   }
-  if (haverr()) return;
-  setcmd("read " + r.action);
-  r.filnam = getpar("file");
-  const int unknown = iparam("unknown") - 1;
-  if (v.nr > 0) iresid(" ", "/", 3);
+  setcmd(s, "read " + r.action);
+  r.filnam = getpar(s, "file");
+  const int unknown = iparam(s, "unknown") - 1;
+  if (v.nr > 0) iresid(s, " ", "/", 3);
 
+  // The file is opened first: a missing file is reported before anything else.
   std::ifstream file;
-  if (check) open_input(file, r.filnam);
+  const bool in_memory = r.action == "pdb" && r.content;
+  if ((check || r.action == "pdb") && !in_memory) open_input(s, file, r.filnam);
   if (r.action == "lib") {
-    params(words, "append");
-    if (haverr()) return;
-    if (!option("append")) v.naa = v.nattyp = v.maxdih = v.maxat = 0;
+    params(s, words, "append");
+    if (!option(s, "append")) v.naa = v.nattyp = v.maxdih = v.maxat = 0;
     const int before = v.naa;
-    getlib(check ? &file : nullptr);
-    if (haverr()) return;
+    getlib(s, check ? &file : nullptr);
     v.nr = 0;
-    libchk();
-    if (check) putlin(2, "Library file " + strq(r.filnam) + " read, " + plural(v.naa - before, "residue type") + ".");
+    libchk(s);
+    if (check)
+      putlin(s, 2, "Library file " + strq(s, r.filnam) + " read, " + plural(s, v.naa - before, "residue type") + ".");
   } else if (r.action == "pdb") {
-    // Coordinates always come from a file, also when the caller did not ask for the check.
-    if (!check) open_input(file, r.filnam);
-    read_pdb(file, words, unknown);
+    // Coordinates always come from a file, or from the text the caller holds in memory.
+    if (in_memory) {
+      std::istringstream text{std::string(*r.content)};
+      read_pdb(s, text, words, unknown);
+    } else {
+      read_pdb(s, file, words, unknown);
+    }
   } else {
-    fatmsg("Unknown file type " + strq(r.action) + ".");
+    fatmsg(s, "Unknown file type " + strq(s, r.action) + ".");
   }
 }
 

@@ -1,7 +1,9 @@
 // The read command: the residue library and the models of a PDB coordinate file.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace veldrix {
@@ -13,14 +15,15 @@ struct ReadData {
   std::string chains;                    // "chains" value handed to the PDB reader
   std::string typ = "PDB coordinate file ";  // description used in messages
   int rigid = 0, flexible = 0;           // conformers of the last coordinate file
+  std::optional<std::string_view> content;  // the coordinate file's text, when the caller holds it in memory
 };
-inline ReadData readdata;
-void reset_readdata();
+
+struct InputState;
 
 // Handler of the read command. words: the command's words (action, file,
 // name=value pairs); check: the file must exist and is opened first (the
 // built-in library is read when a library is asked for without it).
-void readf(std::vector<std::string>& words, bool check);
+void readf(InputState& s, std::vector<std::string>& words, bool check);
 
 // Whether `models` stored models of `atoms` atoms each stay in proportion to the
 // `positions` (atom coordinates) their records gave: a file of mere fragments of

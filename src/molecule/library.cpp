@@ -18,9 +18,9 @@
 #include "command/message.hpp"
 #include "command/strings.hpp"
 #include "molecule/lib_in_code.hpp"
-#include "molecule/vokandata.hpp"
+#include "molecule/state.hpp"
 #include "util/lines.hpp"
-#include "util/sort.hpp"
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -30,20 +30,17 @@ namespace {
 constexpr std::size_t line_width = 100;  // characters of a library line that are read
 constexpr std::size_t token_width = 20;  // characters kept of a token
 constexpr std::size_t name_width = 5;    // atom-type, residue, angle and atom names
-constexpr int empty_bond = 1000000;      // an empty bond entry sorts behind every real one
 
 // Atoms 1, 2, 3 closer to one line than this (in A) give no usable frame; the
 // library coordinates carry 4 decimals, so this is well below any real geometry.
 constexpr double frame_tolerance = 1.0e-3;
 
-[[noreturn]] void cannot_read(int number, std::string_view text) {
-  fatmsg("Cannot read line " + intp(number) + ":" + "@/" + strp(text));
-}
-
 // The lines of one library source, one at a time, cut to 100 characters and
 // with the comment removed: an open stream, or the built-in text.
 struct LineSource {
-  std::istream* in = nullptr;  // nullptr: the built-in text
+  LineSource(CommandState& state, std::istream* input) : s(state), in(input) {}
+  CommandState& s;
+  std::istream* in;            // nullptr: the built-in text
   int count = 0;               // lines obtained in this pass
   std::string line;            // the current line; after the end of input, the last line
 
@@ -56,7 +53,7 @@ static_assert(builtin_library_lines == internal_libfile_lines, "one line count f
 bool LineSource::next() {
   if (in != nullptr) {
     if (!read_line(*in, line, line_width)) {
-      if (in->bad()) cannot_read(count + 1, "");
+      if (in->bad()) cannot_read(s, count + 1, "");
       return false;
     }
   } else {
@@ -73,7 +70,7 @@ void LineSource::rewind() {
   if (in == nullptr) return;
   in->clear();
   in->seekg(0);
-  if (in->fail()) fatmsg("The residue library input cannot be rewound for its second reading.");
+  if (in->fail()) fatmsg(s, "The residue library input cannot be rewound for its second reading.");
 }
 
 // At top level a line whose first 8 characters are blank carries nothing.
@@ -84,78 +81,26 @@ bool blank_head(std::string_view s) {
 
 bool all_blank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Integer from the first 10 characters of a token: optional sign, digits.
-std::optional<int> read_integer(std::string_view token) {
-  const std::string_view s = token.substr(0, std::min<std::size_t>(10, token.size()));
-  std::size_t k = 0;
-  bool negative = false;
-  if (k < s.size() && (s[k] == '+' || s[k] == '-')) negative = s[k++] == '-';
-  if (k == s.size()) return std::nullopt;
-  long long value = 0;
-  for (; k < s.size(); ++k) {
-    if (!is_digit(s[k])) return std::nullopt;
-    value = value * 10 + (s[k] - '0');
-  }
-  if (negative) value = -value;
-  if (value < INT_MIN || value > INT_MAX) return std::nullopt;
-  return int(value);
-}
-
-// Real in ordinary decimal notation: optional sign, digits with an optional
-// decimal point, optional exponent. Values beyond the range of a double fail.
-std::optional<double> read_real(std::string_view s) {
-  std::size_t k = 0;
-  if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-  int digits = 0;
-  while (k < s.size() && is_digit(s[k])) ++k, ++digits;
-  if (k < s.size() && s[k] == '.') {
-    ++k;
-    while (k < s.size() && is_digit(s[k])) ++k, ++digits;
-  }
-  if (digits == 0) return std::nullopt;
-  if (k < s.size() && (s[k] == 'e' || s[k] == 'E')) {
-    ++k;
-    if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-    int exponent_digits = 0;
-    while (k < s.size() && is_digit(s[k])) ++k, ++exponent_digits;
-    if (exponent_digits == 0) return std::nullopt;
-  }
-  if (k != s.size()) return std::nullopt;
-  const std::string_view body = s[0] == '+' ? s.substr(1) : s;
-  double value = 0.0;
-  const auto [end, ec] = std::from_chars(body.data(), body.data() + body.size(), value);
-  if (ec == std::errc::result_out_of_range) {
-    value = std::strtod(std::string(body).c_str(), nullptr);  // underflow reads as (nearly) 0
-  } else if (ec != std::errc() || end != body.data() + body.size()) {
-    return std::nullopt;
-  }
-  if (!std::isfinite(value)) return std::nullopt;
-  return value;
-}
+// Integer from the first 10 characters of a token.
+std::optional<int> read_integer(std::string_view token) { return read_int(token.substr(0, 10)); }
 
 // Atom reference from the first 5 characters of a token: "-" (no atom) or digits.
 std::optional<int> read_reference(std::string_view token) {
-  const std::string_view s = token.substr(0, std::min<std::size_t>(5, token.size()));
+  const std::string_view s = token.substr(0, 5);
   if (s == "-") return 0;
-  if (s.empty()) return std::nullopt;
-  int value = 0;
-  for (char c : s) {
-    if (!is_digit(c)) return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
+  return read_int(s, {.sign = false});
 }
 
 // Pass 2 found more than pass 1 sized the arrays for: the input is not the same
 // text the second time.
-[[noreturn]] void input_changed() {
-  fatmsg("The residue library input changed while it was being read.");
+[[noreturn]] void input_changed(CommandState& s) {
+  fatmsg(s, "The residue library input changed while it was being read.");
 }
 
 // One non-blank library line split into tokens, with the number its messages report.
 struct Record {
+  explicit Record(CommandState& state) : s(state) {}
+  CommandState& s;
   int number = 0;
   std::string text;
   std::vector<std::string> tok;
@@ -170,7 +115,7 @@ struct Record {
   const std::string& token(int k) const { return tok[std::size_t(k - 1)]; }
   std::string name(int k) const { return field(token(k), name_width); }
 
-  [[noreturn]] void fail() const { cannot_read(number, text); }
+  [[noreturn]] void fail() const { cannot_read(s, number, text); }
   void need(int n) const {
     if (size() < n) fail();
   }
@@ -186,7 +131,7 @@ struct Record {
     return v;
   }
   double real(int k) const {
-    const std::optional<double> v = read_real(token(k));
+    const std::optional<double> v = read_real(token(k));  // e or E exponent
     if (!v) fail();
     return *v;
   }
@@ -200,24 +145,25 @@ struct Record {
 };
 
 [[noreturn]] void not_an_atom(const Record& rec, int atom, std::string_view residue, int natoms) {
-  fatmsg("Atom reference " + intp(atom) + " in line " + intp(rec.number) + " is not an atom of residue " +
-         strq(residue) + " (1.." + intp(natoms) + "):" + "@/" + strp(rec.text));
+  CommandState& s = rec.s;
+  fatmsg(s, "Atom reference " + intp(s, atom) + " in line " + intp(s, rec.number) + " is not an atom of residue " +
+            strq(s, residue) + " (1.." + intp(s, natoms) + "):" + "@/" + strp(s, rec.text));
 }
 
 std::string key(std::string_view name) { return std::string(rtrim(name)); }
 
 // Parses the kept lines of residue type r: `lines` holds its ndih angle lines,
 // then its nat atom lines. Kept line k is reported as line header.number + k.
-void parse_block(int r, const Record& header, const std::vector<std::string>& lines,
+void parse_block(MoleculeState& s, int r, const Record& header, const std::vector<std::string>& lines,
                  const std::unordered_map<std::string, int>& type_index, Record& rec) {
-  VokanData& v = vokandata;
+  VokanData& v = s.vokandata;
   const int nd = v.ndih(r);
   const int n = v.nat(r);
   const std::string residue = v.aanam(r);
   if (v.ifirat(r) < 1 || v.ifirat(r) > v.lasat(r) || v.lasat(r) > n)
-    fatmsg("Residue " + strq(residue) + " has an invalid range of own atoms " + intp(v.ifirat(r)) + ".." +
-           intp(v.lasat(r)) + " for its " + intp(n) + " atoms in line " + intp(header.number) + ":" + "@/" +
-           strp(header.text));
+    fatmsg(s, "Residue " + strq(s, residue) + " has an invalid range of own atoms " + intp(s, v.ifirat(r)) + ".." +
+                  intp(s, v.lasat(r)) + " for its " + intp(s, n) + " atoms in line " + intp(s, header.number) + ":" +
+                  "@/" + strp(s, header.text));
 
   for (int k = 1; k <= nd; ++k) {
     rec.take(header.number + k, lines[std::size_t(k - 1)], 10);
@@ -233,25 +179,18 @@ void parse_block(int r, const Record& header, const std::vector<std::string>& li
     v.ldihat(k, r) = last;
   }
 
-  std::array<int, 4> bonds;
-  std::array<int, 4> order;
   for (int j = 1; j <= n; ++j) {
     rec.take(header.number + nd + j, lines[std::size_t(nd + j - 1)], 13);
     rec.need(8);
     v.atnam(j, r) = rec.name(2);
     const auto type = type_index.find(rec.name(3));
-    if (type == type_index.end()) fatmsg("Illegal atom type " + strq(rec.token(3)) + ".");
+    if (type == type_index.end()) fatmsg(s, "Illegal atom type " + strq(s, rec.token(3)) + ".");
     v.iattyp(j, r) = type->second;
     for (int x = 1; x <= 3; ++x) v.coord(x, j, r) = rec.real(5 + x);
+    // The bonded atoms are checked; nothing of this program uses the bonds themselves.
     for (int m = 1; m <= 4; ++m) {
       const int atom = rec.optional_reference(8 + m);
       if (atom > n) not_an_atom(rec, atom, residue, n);
-      bonds[std::size_t(m - 1)] = atom == 0 ? empty_bond : atom;
-    }
-    isort(bonds, order, 0);
-    for (int m = 1; m <= 4; ++m) {
-      const int atom = bonds[std::size_t(m - 1)];
-      v.icon(m, j, r) = atom == empty_bond ? 0 : atom;
     }
     v.ipatom(j, r) = rec.optional_reference(13);
   }
@@ -266,7 +205,7 @@ void parse_block(int r, const Record& header, const std::vector<std::string>& li
       const int p2 = v.ipatom(p, r);
       wrong = p2 > 0 && (p2 > n || v.iatel(v.iattyp(p2, r)) != 0);
     }
-    if (wrong) fatmsg("Wrong pseudoatom pointer in residue " + strq(residue) + ".");
+    if (wrong) fatmsg(s, "Wrong pseudoatom pointer in residue " + strq(s, residue) + ".");
   }
 }
 
@@ -280,13 +219,12 @@ std::array<double, 3> crossp(const std::array<double, 3>& a, const std::array<do
   return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 
-void getlib(std::istream* input) {
-  VokanData& v = vokandata;
-  LineSource src;
-  src.in = input;
+void getlib(MoleculeState& s, std::istream* input) {
+  VokanData& v = s.vokandata;
+  LineSource src{s, input};
   const int types_before = v.nattyp;
   const int residues_before = v.naa;
-  Record rec;
+  Record rec{s};
 
   // Pass 1: sizes. It follows the blocks as pass 2 will, so that only lines that
   // are present count: an announced count never sizes anything by itself.
@@ -322,7 +260,7 @@ void getlib(std::istream* input) {
     }
   }
   src.rewind();
-  alolib((type_header ? type_lines : types_before) + types_before, residues_before + headers, v.maxdih, v.maxat);
+  alolib(v, (type_header ? type_lines : types_before) + types_before, residues_before + headers, v.maxdih, v.maxat);
 
   // Pass 2: reading.
   int t = types_before;
@@ -331,7 +269,7 @@ void getlib(std::istream* input) {
   for (int i = 1; i <= t; ++i) type_index.emplace(key(v.attyp(i)), i);
   std::unordered_set<std::string> loaded;  // residue types present before this read
   for (int i = 1; i <= r; ++i) loaded.insert(key(v.aanam(i)));
-  Record header;
+  Record header{s};
   std::vector<std::string> block;  // kept lines of the current residue block
   while (src.next()) {
     if (blank_head(src.line)) continue;
@@ -340,25 +278,25 @@ void getlib(std::istream* input) {
     if (header.token(1) == "ATOMTYPES") {
       header.need(2);
       const int n = header.amount(2);
-      if (header.size() > 2) v.corr14 = header.real(3);
+      if (header.size() > 2) header.real(3);  // the 1-4 correction factor: checked, not used
       int got = 0;
       while (got < n && src.next()) {
         if (all_blank(src.line)) continue;
         ++got;
         rec.take(src.count, src.line, 5);
         rec.need(5);
-        if (t + 1 > int(v.attyp.extent())) input_changed();
+        if (t + 1 > int(v.attyp.extent())) input_changed(s);
         const std::string name = rec.name(2);
         v.attyp(t + 1) = name;
-        v.atrad(t + 1) = rec.real(3);
-        v.iathb(t + 1) = rec.integer(4);
+        rec.real(3);     // radius and
+        rec.integer(4);  // hydrogen-bond class: checked, not used
         v.iatel(t + 1) = rec.integer(5);
         if (type_index.emplace(name, t + 1).second) ++t;  // the first definition of a name wins
       }
     } else if (header.token(1) == "RESIDUE") {
       header.need(6);
       ++r;
-      if (r > int(v.aanam.extent())) input_changed();
+      if (r > int(v.aanam.extent())) input_changed(s);
       v.aatyp(r) = header.name(1);
       v.aanam(r) = header.name(2);
       v.ndih(r) = header.amount(3);
@@ -369,7 +307,7 @@ void getlib(std::istream* input) {
       std::size_t got = 0;
       while (got < need) {
         // A library that ends inside a block is rejected at its last line.
-        if (!src.next()) cannot_read(src.count, src.line);
+        if (!src.next()) cannot_read(s, src.count, src.line);
         if (all_blank(src.line)) continue;
         if (got == block.size()) block.emplace_back();
         block[got++] = src.line;
@@ -378,27 +316,25 @@ void getlib(std::istream* input) {
         --r;
         continue;
       }
-      if (v.ndih(r) > int(v.dihnam.extent(0)) || v.nat(r) > int(v.atnam.extent(0))) input_changed();
-      parse_block(r, header, block, type_index, rec);
+      if (v.ndih(r) > int(v.dihnam.extent(0)) || v.nat(r) > int(v.atnam.extent(0))) input_changed(s);
+      parse_block(s, r, header, block, type_index, rec);
     }
   }
 
   v.nattyp = t;
   v.naa = r;
-  alolib(t, r, v.maxdih, v.maxat);
-  for (int i = 1; i <= r; ++i)
-    for (int k = 1; k <= v.ndih(i); ++k) v.dinaml(k, i) = v.dihnam(k, i);
-  for (int i = 1; i <= r; ++i) librot(i);
+  alolib(v, t, r, v.maxdih, v.maxat);
+  for (int i = 1; i <= r; ++i) librot(s, i);
 }
 
-void librot(int i) {
-  VokanData& v = vokandata;
+void librot(MoleculeState& s, int i) {
+  VokanData& v = s.vokandata;
   const int n = v.nat(i);
   const std::string residue = v.aanam(i);
-  if (n < 3) fatmsg("Residue type " + strq(residue) + " has no standard frame: it has fewer than 3 atoms.");
+  if (n < 3) fatmsg(s, "Residue type " + strq(s, residue) + " has no standard frame: it has fewer than 3 atoms.");
   auto position = [&](int j) { return std::array<double, 3>{v.coord(1, j, i), v.coord(2, j, i), v.coord(3, j, i)}; };
   auto out_of_range = [&]() {
-    fatmsg("Residue type " + strq(residue) + " has no standard frame: its coordinates are out of range.");
+    fatmsg(s, "Residue type " + strq(s, residue) + " has no standard frame: its coordinates are out of range.");
   };
 
   const std::array<double, 3> origin = position(1);
@@ -415,7 +351,7 @@ void librot(int i) {
   // |a3 x a2| / |a3| is the distance of atom 2 from the line through atoms 1 and 3.
   const double off_line = length > 0.0 ? std::sqrt(dot(ey, ey)) / length : 0.0;
   if (!(length > frame_tolerance) || !(off_line > frame_tolerance))
-    fatmsg("Residue type " + strq(residue) + " has no standard frame: its atoms 1, 2 and 3 lie on one line.");
+    fatmsg(s, "Residue type " + strq(s, residue) + " has no standard frame: its atoms 1, 2 and 3 lie on one line.");
   for (double& c : ex) c /= length;
   ey = crossp(ex, position(2));
   const double ylength = std::sqrt(dot(ey, ey));
@@ -432,8 +368,8 @@ void librot(int i) {
   }
 }
 
-void libchk() {
-  VokanData& v = vokandata;
+void libchk(MoleculeState& s) {
+  const VokanData& v = s.vokandata;
   std::unordered_map<std::string, int> occurrences;
   for (int i = 1; i <= v.naa; ++i) ++occurrences[key(v.aanam(i))];
 
@@ -442,13 +378,13 @@ void libchk() {
   for (int i = 1; i <= v.naa; ++i) {
     const std::string residue = key(v.aanam(i));
     // The first type of a repeated name is the first one with a later twin.
-    if (occurrences[residue] > 1) fatmsg("Duplicate residue name " + strq(residue) + ".");
+    if (occurrences[residue] > 1) fatmsg(s, "Duplicate residue name " + strq(s, residue) + ".");
 
     names.clear();
     for (int k = 1; k <= v.ndih(i); ++k) ++names[key(v.dihnam(k, i))];
     for (int k = 1; k <= v.ndih(i); ++k) {
       const std::string angle = key(v.dihnam(k, i));
-      if (names[angle] > 1) fatmsg("Duplicate angle name " + strq(angle) + " in residue " + strq(residue) + ".");
+      if (names[angle] > 1) fatmsg(s, "Duplicate angle name " + strq(s, angle) + " in residue " + strq(s, residue) + ".");
     }
 
     // Overlap atoms may repeat the names of own atoms; only own atoms are compared.
@@ -456,7 +392,7 @@ void libchk() {
     for (int j = v.ifirat(i); j <= v.lasat(i); ++j) ++names[key(v.atnam(j, i))];
     for (int j = v.ifirat(i); j <= v.lasat(i); ++j) {
       const std::string atom = key(v.atnam(j, i));
-      if (names[atom] > 1) fatmsg("Duplicate atom name " + strq(atom) + " in residue " + strq(residue) + ".");
+      if (names[atom] > 1) fatmsg(s, "Duplicate atom name " + strq(s, atom) + " in residue " + strq(s, residue) + ".");
     }
 
     // A rotation about angle k moves the atoms a3+1..last; none of them may
@@ -467,7 +403,7 @@ void libchk() {
       const int a3 = v.idihat(3, k, i);
       const auto moved = defining.upper_bound(a3);
       if (moved != defining.end() && *moved <= last)
-        fatmsg("Angle " + strq(key(v.dihnam(k, i))) + " in residue " + strq(residue) +
+        fatmsg(s, "Angle " + strq(s, key(v.dihnam(k, i))) + " in residue " + strq(s, residue) +
                " affects preceding angle(s).");
       for (int m = 1; m <= 4; ++m) defining.insert(v.idihat(m, k, i));
     }

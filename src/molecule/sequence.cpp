@@ -3,49 +3,33 @@
 
 #include <algorithm>
 #include <cmath>
-#include <istream>
 #include <numbers>
 #include <string>
 #include <unordered_map>
 
 #include "command/message.hpp"
-#include "command/praxel.hpp"
 #include "command/strings.hpp"
-#include "input/pdbfields.hpp"
 #include "molecule/tree.hpp"
-#include "molecule/vokandata.hpp"
-#include "select/select.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
 
-namespace {
-
-constexpr int sequence_increment = 500;  // headroom of the sequence arrays while they grow
-constexpr int dummy_element = 900;       // element numbers from here on mark dummy atoms
-
-[[noreturn]] void cannot_read(int number, std::string_view text) {
-  fatmsg("Cannot read line " + intp(number) + ":" + "@/" + strp(text));
-}
-
-// Residue names of the library: the first "RESID" entry of each name.
-std::unordered_map<std::string, int> residue_types() {
-  const VokanData& v = vokandata;
+std::unordered_map<std::string, int> residue_types(const VokanData& v) {
   std::unordered_map<std::string, int> types;
   for (int j = 1; j <= v.naa; ++j)
     if (same(v.aatyp(j), "RESID")) types.emplace(std::string(rtrim(v.aanam(j))), j);
   return types;
 }
 
-bool is_alnum(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+namespace {
 
-Vec3 lib_xyz(int j, int c) {
-  const VokanData& v = vokandata;
+constexpr int dummy_element = 900;  // element numbers from here on mark dummy atoms
+
+Vec3 lib_xyz(const VokanData& v, int j, int c) {
   return {v.coord(1, j, c), v.coord(2, j, c), v.coord(3, j, c)};
 }
 
-Vec3 xyz(int s, int a) {
-  const VokanData& v = vokandata;
+Vec3 xyz(const VokanData& v, int s, int a) {
   const int col = v.col(s, a);
   return {v.coo(1, col), v.coo(2, col), v.coo(3, col)};
 }
@@ -59,23 +43,18 @@ Vec3 minus(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2
 // Whether library angle k of residue i (type c) exists in the molecule. The
 // first residue keeps only angles whose second atom is its own, the last only
 // angles whose third atom precedes its last own atom; a single residue is both.
-// With `mark`, the outermost atoms reached outside the molecule are recorded.
-bool angle_kept(int i, int c, int k, bool mark) {
-  VokanData& v = vokandata;
-  const int a1 = v.idihat(1, k, c), a2 = v.idihat(2, k, c), a3 = v.idihat(3, k, c), a4 = v.idihat(4, k, c);
+// With `mark`, the first atom reached before the first residue is recorded.
+bool angle_kept(VokanData& v, int i, int c, int k, bool mark) {
+  const int a1 = v.idihat(1, k, c), a2 = v.idihat(2, k, c), a3 = v.idihat(3, k, c);
   if (i == 1 && a2 < v.ifirat(c)) return false;
   if (i == v.nr && a3 >= v.lasat(c)) return false;
-  if (mark) {
-    if (i == 1 && a1 < v.ifirat(c)) v.mdihat = a1;
-    if (i == v.nr && a4 > v.lasat(c)) v.ndihat = a4;
-  }
+  if (mark && i == 1 && a1 < v.ifirat(c)) v.mdihat = a1;
   return true;
 }
 
 // Rule 1..4 for the overlap atoms of residue i: library atom k of the preceding
 // type p that stands for atom m of type c, or 0.
-int overlap_atom(int rule, int m, int p, int c) {
-  const VokanData& v = vokandata;
+int overlap_atom(const VokanData& v, int rule, int m, int p, int c) {
   const int n = v.nat(p);
   switch (rule) {
     case 1:
@@ -106,8 +85,8 @@ int overlap_atom(int rule, int m, int p, int c) {
 
 // Atom map of residue i >= 2 (its first three library atoms found among the atoms
 // of the preceding residue, the others its own).
-void map_residue(int i) {
-  VokanData& v = vokandata;
+void map_residue(MoleculeState& s, int i) {
+  VokanData& v = s.vokandata;
   const int c = v.irlib(i), p = v.irlib(i - 1);
   const int q = v.ifira(i - 1) - v.ifirat(p);
   int rule = 1;
@@ -115,16 +94,17 @@ void map_residue(int i) {
   for (; rule <= 4; ++rule) {
     bool all = true;
     for (int m = 1; m <= 3 && all; ++m) {
-      found[std::size_t(m - 1)] = overlap_atom(rule, m, p, c);
+      found[std::size_t(m - 1)] = overlap_atom(v, rule, m, p, c);
       all = found[std::size_t(m - 1)] > 0;
     }
     if (all) break;
   }
   if (rule > 4)
-    fatmsg("Overlap atoms " + strp(v.atnam(1, c)) + ", " + strp(v.atnam(2, c)) + ", " + strp(v.atnam(3, c)) +
-           " not found for residue " + strq(v.rnam(i)) + ".");
+    fatmsg(s, "Overlap atoms " + strp(s, v.atnam(1, c)) + ", " + strp(s, v.atnam(2, c)) + ", " +
+                  strp(s, v.atnam(3, c)) + " not found for residue " + strq(s, v.rnam(i)) + ".");
   if (rule > 1)
-    wrnmsg("Differently named overlap atoms for residues " + strq(v.aanam(p)) + " and " + strq(v.aanam(c)) + ".");
+    wrnmsg(s, "Differently named overlap atoms for residues " + strq(s, v.aanam(p)) + " and " + strq(s, v.aanam(c)) +
+                  ".");
   for (int m = 1; m <= 3; ++m) v.joffst(m, i) = found[std::size_t(m - 1)] + q;
   for (int j = 4; j <= v.nat(c); ++j) v.joffst(j, i) = v.ifira(i) - v.ifirat(c) + j;
 }
@@ -148,92 +128,35 @@ std::optional<double> tor(const Vec3& p1, const Vec3& p2, const Vec3& p3, const 
   return dot(cross(u, w), b2) >= 0.0 ? angle : -angle;
 }
 
-void extseq(std::istream& in, int format, std::string_view chains, int unknown) {
-  VokanData& v = vokandata;
-  v.nr = 0;
-  const std::unordered_map<std::string, int> types = residue_types();
-  const std::string_view sel = trim(chains);
-  const bool first_only = sel == "first";
-  char first_chain = ' ';
-  int count = 0;
-  std::string line;
-  while (read_pdb_line(in, line)) {
-    ++count;
-    if (const std::size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
-    if (format != 2 && format != 3) fatmsg("Illegal file format.");
-    if (starts_with(line, "ENDMDL")) break;
-    if (!starts_with(line, "ATOM ")) continue;
-    const std::string name = field(columns(line, 18, 21), 4);
-    const std::optional<int> number = int_field(columns(line, 23, 26));
-    const char chain = record_chain(line);
-    if (!number || !is_alnum(chain)) cannot_read(count, line);
-    if (first_chain == ' ') first_chain = chain;
-    if (first_only) {
-      if (chain != first_chain) break;
-    } else if (!chain_selected(chain, sel)) {
-      continue;
-    }
-    const std::string id = residue_id(chain, *number);
-    if (v.nr > 0 && id == v.rnum(v.nr)) continue;  // a further atom of the last residue
-    if (v.nr > 0 && id == v.rnum(1)) break;        // the next model begins
-    if (types.find(name) == types.end()) {
-      if (unknown == 0) fatmsg("Illegal residue name " + strq(name) + ".");
-      if (unknown == 1) wrnmsg("Illegal residue name " + strq(name) + ".");
-      continue;
-    }
-    ++v.nr;
-    salo(v.rnum, v.nr, sequence_increment);
-    salo(v.rnam, v.nr, sequence_increment);
-    lalo(v.cis, v.nr, sequence_increment);
-    v.rnum(v.nr) = id;
-    v.rnam(v.nr) = name;
-    v.cis(v.nr) = false;
-  }
-  if (in.bad()) cannot_read(count + 1, "");
-  salo(v.rnum, v.nr, 0);
-  salo(v.rnam, v.nr, 0);
-  lalo(v.cis, v.nr, 0);
-  build();
-  if (haverr()) {
-    v.nr = 0;
-    v.rnum.deallocate();
-    v.rnam.deallocate();
-    v.cis.deallocate();
-  }
-}
-
-void build() {
-  VokanData& v = vokandata;
+void build(MoleculeState& s) {
+  VokanData& v = s.vokandata;
   v.na = v.nd = 0;
   v.mdihat = 1;
-  v.ndihat = 0;
-  if (v.nr <= 0) fatmsg("No amino acid residues in sequence.");
+  if (v.nr <= 0) fatmsg(s, "No amino acid residues in sequence.");
   const int nr = v.nr;
   fresh(v.irlib, nr);
   fresh(v.ifird, nr + 1);
   fresh(v.ifira, nr + 1);
 
   // Counting pass.
-  const std::unordered_map<std::string, int> types = residue_types();
+  const std::unordered_map<std::string, int> types = residue_types(v);
   for (int i = 1; i <= nr; ++i) {
     v.ifira(i) = v.na + 1;
     const auto t = types.find(std::string(rtrim(v.rnam(i))));
-    if (t == types.end()) fatmsg("Illegal residue type " + strq(v.rnam(i)) + ".");
+    if (t == types.end()) fatmsg(s, "Illegal residue type " + strq(s, v.rnam(i)) + ".");
     const int c = t->second;
     v.irlib(i) = c;
     v.na += v.lasat(c) - v.ifirat(c) + 1;
     for (int k = 1; k <= v.ndih(c); ++k)
-      if (angle_kept(i, c, k, false)) ++v.nd;
+      if (angle_kept(v, i, c, k, false)) ++v.nd;
   }
   v.ifira(nr + 1) = v.na + 1;
   const int na = v.na, nd = v.nd;
 
-  dstroy();
+  dstroy(v);
   v.idr.allocate(Dim(nd));
   v.dval0.allocate(Dim(nd));
-  v.dinvbl.allocate(Dim(nd));
   v.dnam.allocate(Dim(nd));
-  v.dnaml.allocate(Dim(nd));
   v.ida.allocate(Dim(4), Dim(-1, nd));
   v.lda.allocate(Dim(-1, nd));
   v.idord.allocate(Dim(0, nd));
@@ -247,7 +170,7 @@ void build() {
   // Atom map.
   const int first = v.irlib(1);
   for (int j = 1; j <= v.nat(first); ++j) v.joffst(j, 1) = std::max(0, v.ifira(1) - v.ifirat(first) + j);
-  for (int i = 2; i <= nr; ++i) map_residue(i);
+  for (int i = 2; i <= nr; ++i) map_residue(s, i);
 
   // Angle pass.
   v.ida(2, -1) = -1;
@@ -260,20 +183,17 @@ void build() {
     const int c = v.irlib(i);
     v.ifird(i) = k_mol + 1;
     for (int k = 1; k <= v.ndih(c); ++k) {
-      if (!angle_kept(i, c, k, true)) continue;
+      if (!angle_kept(v, i, c, k, true)) continue;
       ++k_mol;
       std::array<int, 4> a;
       for (int m = 1; m <= 4; ++m) a[std::size_t(m - 1)] = v.idihat(m, k, c);
       v.idr(k_mol) = i;
-      v.dval0(k_mol) = tor(lib_xyz(a[0], c), lib_xyz(a[1], c), lib_xyz(a[2], c), lib_xyz(a[3], c)).value_or(0.0);
-      const Vec3 axis = minus(lib_xyz(a[2], c), lib_xyz(a[1], c));
-      const double length = std::sqrt(dot(axis, axis));
-      v.dinvbl(k_mol) = length > 0.0 ? 1.0 / length : 0.0;
+      v.dval0(k_mol) =
+          tor(lib_xyz(v, a[0], c), lib_xyz(v, a[1], c), lib_xyz(v, a[2], c), lib_xyz(v, a[3], c)).value_or(0.0);
       for (int m = 1; m <= 4; ++m) v.ida(m, k_mol) = std::min(v.joffst(a[std::size_t(m - 1)], i), na + 1);
       const int last = v.ldihat(k, c);
       v.lda(k_mol) = last <= 0 ? na + 1 : std::min(v.joffst(last, i), na + 1);
       v.dnam(k_mol) = v.dihnam(k, c);
-      v.dnaml(k_mol) = v.dinaml(k, c);
     }
   }
   v.ifird(nr + 1) = k_mol + 1;
@@ -285,7 +205,8 @@ void build() {
     const int c = v.irlib(i);
     for (int j = v.ifirat(c); j <= v.lasat(c); ++j)
       if (v.joffst(j, i) != ++running)
-        fatmsg("Mismatch between residue " + strp(v.aanam(c)) + " " + strp(v.rnum(i)) + " and its predecessor.");
+        fatmsg(s, "Mismatch between residue " + strp(s, v.aanam(c)) + " " + strp(s, v.rnum(i)) +
+                      " and its predecessor.");
   }
 
   // Atom pass.
@@ -301,14 +222,12 @@ void build() {
   }
 }
 
-void iniseq() {
-  VokanData& v = vokandata;
+void iniseq(MoleculeState& s) {
+  VokanData& v = s.vokandata;
   const int na = v.na, nd = v.nd, nr = v.nr;
   v.asel.allocate(Dim(na));
-  v.dsel.allocate(Dim(nd));
   v.ichain.allocate(Dim(nr));
-  v.irlev.allocate(Dim(nr));
-  alostr(0, 1);
+  alostr(v, 0, 1);
 
   // Peptide bonds: an angle that moves everything to the end about a carbon-nitrogen
   // bond between consecutive residues is fixed, trans unless its residue is cis.
@@ -321,11 +240,11 @@ void iniseq() {
     free(k) = !fixed;
     v.dval(k) = fixed && !v.cis(v.idr(k)) ? std::numbers::pi : 0.0;
   }
-  tree(free);
+  tree(v, free);
   for (int k = -6; k <= v.ndfree; ++k) v.dval(k) = 0.0;
   v.dval(0) = 1.0;
   v.i0styp = 1;
-  gener();
+  gener(v);
 
   // Chain ends: a substitute atom for an angle atom outside the molecule, and the
   // offset between the torsion measured with it and the true one.
@@ -335,49 +254,54 @@ void iniseq() {
     const int hi = nr >= 2 ? v.ifira(2) - 1 : na;
     for (int a = 1; a <= hi && v.ida1 == 0; ++a)
       if (v.iaunit(a) == 0 && a != v.ida(2, 1) && a != v.ida(3, 1)) v.ida1 = a;
-    if (v.ida1 == 0) fatmsg(strp(v.dnam(1)) + " of the first residue " + "cannot be calculated.");
+    if (v.ida1 == 0) fatmsg(s, strp(s, v.dnam(1)) + " of the first residue " + "cannot be calculated.");
   }
   const int last = v.idord(nd);
   if (v.ida(4, last) > na) {
-    if (v.ida(3, last) >= na) fatmsg(strp(v.dnam(last)) + " of the last residue cannot be calculated.");
+    if (v.ida(3, last) >= na) fatmsg(s, strp(s, v.dnam(last)) + " of the last residue cannot be calculated.");
     v.ida4 = v.ida(3, last) + 1;
   }
   auto measured = [&](int k) {
     const int a1 = v.ida(1, k) == 0 ? v.ida1 : v.ida(1, k);
     const int a4 = v.ida(4, k) > na ? v.ida4 : v.ida(4, k);
     if (!atom(a1) || !atom(v.ida(2, k)) || !atom(v.ida(3, k)) || !atom(a4)) return 0.0;
-    return tor(xyz(0, a1), xyz(0, v.ida(2, k)), xyz(0, v.ida(3, k)), xyz(0, a4)).value_or(0.0) - v.dval(k);
+    return tor(xyz(v, 0, a1), xyz(v, 0, v.ida(2, k)), xyz(v, 0, v.ida(3, k)), xyz(v, 0, a4)).value_or(0.0) - v.dval(k);
   };
   if (v.ida1 != 0) v.dcorr1 = measured(1);
   if (v.ida4 != 0) v.dcorr4 = measured(last);
 
   v.asel.fill(true);
-  v.dsel.fill(true);
-  setcha();
-  savsel(0);
+  setcha(v);
 }
 
-void setcha() {
-  VokanData& v = vokandata;
+void msplit(const VokanData& v, FArray<std::string>& prefixes, FArray<int>& numbers, bool& anyprefix) {
+  const int nr = std::max(v.nr, 0);
+  prefixes.allocate(Dim(nr));
+  numbers.allocate(Dim(nr));
+  anyprefix = false;
+  for (int r = 1; r <= nr; ++r) {
+    RSplit split = rsplit(v.rnum(r), 0);
+    anyprefix = anyprefix || !is_blank(split.head);
+    prefixes(r) = std::move(split.head);
+    numbers(r) = split.number;
+  }
+}
+
+void setcha(VokanData& v) {
   const int nr = v.nr;
   if (nr <= 0) return;
   if (!v.ichain.allocated() || int(v.ichain.extent()) != nr) v.ichain.allocate(Dim(nr));
-  if (!v.irlev.allocated() || int(v.irlev.extent()) != nr) v.irlev.allocate(Dim(nr));
-  FArray<std::string> prefixes, suffixes;
+  FArray<std::string> prefixes;
   FArray<int> numbers;
   bool anyprefix = false;
-  msplit(prefixes, numbers, suffixes, anyprefix);
+  msplit(v, prefixes, numbers, anyprefix);
+  // A new chain begins where the prefix (chain letter) changes, or without
+  // prefixes where the numbering does not continue.
   v.ichain(1) = 1;
-  int run = 1;
-  v.leveli = 1;
   for (int i = 2; i <= nr; ++i) {
     const bool next = anyprefix ? !same(prefixes(i), prefixes(i - 1)) : numbers(i) != numbers(i - 1) + 1;
     v.ichain(i) = v.ichain(i - 1) + (next ? 1 : 0);
-    run = next ? 1 : run + 1;
-    v.leveli = std::max(v.leveli, run);
   }
-  for (int i = 1; i <= nr; ++i) v.irlev(i) = i + v.ichain(i) * (v.leveli + 1);
-  v.level = v.irlev(nr) - v.irlev(1);
 }
 
 }  // namespace veldrix

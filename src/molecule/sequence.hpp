@@ -2,31 +2,32 @@
 #pragma once
 
 #include <array>
-#include <iosfwd>
 #include <optional>
-#include <string_view>
+#include <string>
+#include <unordered_map>
+
+#include "molecule/state.hpp"
 
 namespace veldrix {
 
 using Vec3 = std::array<double, 3>;
 
-// Reads the residue sequence from the ATOM records of the first model of a PDB
-// file and builds the molecule (`build`). format is the read command's
-// coordinate-file code (2 or 3); chains is "first", "*", "all" or a pattern for
-// the one-character chain identifier; unknown: 0 error, 1 warning, 2 skip for
-// residue names the library lacks.
-void extseq(std::istream& in, int format, std::string_view chains, int unknown);
+// Residue names of the library: the first "RESID" entry of each name.
+std::unordered_map<std::string, int> residue_types(const VokanData& v);
 
 // Lays out atoms and dihedral angles of the sequence rnam(1..nr) from the
 // library, joining consecutive residues through their overlap atoms (joffst).
-void build();
+void build(MoleculeState& s);
 
 // Initialises a freshly built molecule: fixed peptide-bond angles, torsion-angle
 // tree, first coordinates, chain-end substitute atoms, selections and chains.
-void iniseq();
+void iniseq(MoleculeState& s);
 
-// Assigns chains and levels (ichain, irlev, leveli, level) from the residue identifiers.
-void setcha();
+// Splits every residue identifier into its text prefix (the chain letter) and number.
+void msplit(const VokanData& v, FArray<std::string>& prefixes, FArray<int>& numbers, bool& anyprefix);
+
+// Assigns the chain numbers (ichain) from the residue identifiers.
+void setcha(VokanData& v);
 
 // Dihedral angle p1-p2-p3-p4 in radians (-pi..pi); nullopt when it is undefined
 // (an axis or a bond that has no direction: coincident or collinear atoms).

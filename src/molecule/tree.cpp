@@ -15,7 +15,6 @@
 #include "command/message.hpp"
 #include "molecule/sequence.hpp"
 #include "molecule/vokandata.hpp"
-#include "util/sort.hpp"
 
 namespace veldrix {
 
@@ -52,18 +51,15 @@ Mat3 frame(const Vec3& o, const Vec3& toward, const Vec3& side) {
   return {x[0], x[1], x[2], y[0], y[1], y[2], z[0], z[1], z[2]};
 }
 
-Vec3 ref(int a) {
-  const VokanData& v = vokandata;
+Vec3 ref(const VokanData& v, int a) {
   return {v.coo0(1, a), v.coo0(2, a), v.coo0(3, a)};
 }
-void set_ref(int a, const Vec3& p) {
-  VokanData& v = vokandata;
+void set_ref(VokanData& v, int a, const Vec3& p) {
   for (int x = 1; x <= 3; ++x) v.coo0(x, a) = p[std::size_t(x - 1)];
 }
 
 // Rotation part and origin of the transform of unit u kept in g1..g3.
-Mat3 g_rot(int u) {
-  const VokanData& v = vokandata;
+Mat3 g_rot(const VokanData& v, int u) {
   Mat3 r;
   for (int j = 1; j <= 3; ++j) {
     r[std::size_t(0 + 3 * (j - 1))] = v.g1(j, u);
@@ -72,12 +68,10 @@ Mat3 g_rot(int u) {
   }
   return r;
 }
-Vec3 g_shift(int u) {
-  const VokanData& v = vokandata;
+Vec3 g_shift(const VokanData& v, int u) {
   return {v.g1(4, u), v.g2(4, u), v.g3(4, u)};
 }
-void set_g(int u, const Mat3& r, const Vec3& t) {
-  VokanData& v = vokandata;
+void set_g(VokanData& v, int u, const Mat3& r, const Vec3& t) {
   for (int j = 1; j <= 3; ++j) {
     v.g1(j, u) = r[std::size_t(0 + 3 * (j - 1))];
     v.g2(j, u) = r[std::size_t(1 + 3 * (j - 1))];
@@ -125,14 +119,13 @@ Mat3 turn_x(const Mat3& a, double theta) {
 
 constexpr Mat3 identity = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 
-bool is_atom(int a) { return a >= 0 && a <= vokandata.na; }
+bool is_atom(const VokanData& v, int a) { return a >= 0 && a <= v.na; }
 
 // Reference coordinates (into coo0): residues placed one after the other by the
 // three atoms their leading library atoms stand for, each angle then turned to
 // its current value. An angle only moves atoms placed so far; every later atom
 // is overwritten when its own residue is placed.
-void assemble() {
-  VokanData& v = vokandata;
+void assemble(VokanData& v) {
   const int na = v.na;
   v.coo0.fill(0.0);
   int placed = 0;
@@ -149,16 +142,16 @@ void assemble() {
       for (int x = 1; x <= 3; ++x) v.coo0(x, 0) = v.coord(x, m, c);
     } else {
       const int o_atom = v.joffst(1, i), side = v.joffst(2, i), toward = v.joffst(3, i);
-      const Mat3 f = is_atom(o_atom) && is_atom(side) && is_atom(toward)
-                         ? frame(ref(o_atom), ref(toward), ref(side))
+      const Mat3 f = is_atom(v, o_atom) && is_atom(v, side) && is_atom(v, toward)
+                         ? frame(ref(v, o_atom), ref(v, toward), ref(v, side))
                          : identity;
-      const Vec3 o = is_atom(o_atom) ? ref(o_atom) : Vec3{0.0, 0.0, 0.0};
+      const Vec3 o = is_atom(v, o_atom) ? ref(v, o_atom) : Vec3{0.0, 0.0, 0.0};
       for (int j = 1; j <= v.nat(c); ++j) {
         const int a = v.joffst(j, i);
         if (a < 1 || a > na) continue;
         const Vec3 local = {v.coord(1, j, c), v.coord(2, j, c), v.coord(3, j, c)};
         const Vec3 p = transform(f, local);
-        set_ref(a, {o[0] + p[0], o[1] + p[1], o[2] + p[2]});
+        set_ref(v, a, {o[0] + p[0], o[1] + p[1], o[2] + p[2]});
         placed = std::max(placed, a);
       }
     }
@@ -166,18 +159,19 @@ void assemble() {
       const int k = v.idord(kc);
       const double phi = v.dval(k) - v.dval0(k);
       const int a2 = v.ida(2, k), a3 = v.ida(3, k);
-      if (phi == 0.0 || !is_atom(a2) || !is_atom(a3)) continue;
-      const Vec3 p2 = ref(a2);
-      Vec3 axis = minus(ref(a3), p2);
+      if (phi == 0.0 || !is_atom(v, a2) || !is_atom(v, a3)) continue;
+      const Vec3 p2 = ref(v, a2);
+      Vec3 axis = minus(ref(v, a3), p2);
       if (!normalise(axis)) continue;
-      const double c = std::cos(phi), s = std::sin(phi);
+      const double cs = std::cos(phi), sn = std::sin(phi);
       const int hi = std::min({v.lda(k), na, placed});
       for (int a = a3 + 1; a <= hi; ++a) {
-        const Vec3 d = minus(ref(a), p2);
+        const Vec3 d = minus(ref(v, a), p2);
         const Vec3 kd = cross(axis, d);
-        const double along = dot(axis, d) * (1.0 - c);
-        set_ref(a, {p2[0] + d[0] * c + kd[0] * s + axis[0] * along, p2[1] + d[1] * c + kd[1] * s + axis[1] * along,
-                    p2[2] + d[2] * c + kd[2] * s + axis[2] * along});
+        const double along = dot(axis, d) * (1.0 - cs);
+        set_ref(v, a,
+                {p2[0] + d[0] * cs + kd[0] * sn + axis[0] * along, p2[1] + d[1] * cs + kd[1] * sn + axis[1] * along,
+                 p2[2] + d[2] * cs + kd[2] * sn + axis[2] * along});
       }
     }
   }
@@ -185,8 +179,7 @@ void assemble() {
 
 }  // namespace
 
-void tree(const FArray<bool>& free) {
-  VokanData& v = vokandata;
+void tree(VokanData& v, const FArray<bool>& free) {
   const int nd = v.nd, na = v.na;
 
   // Free angles first, each group in the order of construction.
@@ -200,10 +193,10 @@ void tree(const FArray<bool>& free) {
       }
   v.ndfree = 0;
   for (int k = 1; k <= nd; ++k) v.ndfree += free(k) ? 1 : 0;
-  if (v.ndfree == 0) fatmsg("No rotatable dihedral angles.");
+  if (v.ndfree == 0) fatal_text("No rotatable dihedral angles.");
   {
-    const auto dnam = v.dnam, dnaml = v.dnaml;
-    const auto dval0 = v.dval0, dinvbl = v.dinvbl;
+    const auto dnam = v.dnam;
+    const auto dval0 = v.dval0;
     const auto ida = v.ida;
     const auto lda = v.lda, idr = v.idr;
     std::vector<double> dval(std::size_t(nd) + 1, 0.0);
@@ -213,9 +206,7 @@ void tree(const FArray<bool>& free) {
     for (int k = 1; k <= nd; ++k) {
       const int o = old_of[std::size_t(k)];
       v.dnam(k) = dnam(o);
-      v.dnaml(k) = dnaml(o);
       v.dval0(k) = dval0(o);
-      v.dinvbl(k) = dinvbl(o);
       for (int m = 1; m <= 4; ++m) v.ida(m, k) = ida(m, o);
       v.lda(k) = lda(o);
       v.idr(k) = idr(o);
@@ -233,68 +224,40 @@ void tree(const FArray<bool>& free) {
   v.iprev(-1) = -2;
   for (int u = 0; u <= nf; ++u) {
     const int a3 = v.ida(3, u);
-    v.iprev(u) = is_atom(a3) ? v.iaunit(a3) : -1;
+    v.iprev(u) = is_atom(v, a3) ? v.iaunit(a3) : -1;
     const int hi = std::min(v.lda(u), na);
     for (int a = std::max(a3 + 1, 0); a <= hi; ++a) v.iaunit(a) = u;
   }
-
-  // Composition order: backbone units (moving to the end) and units hanging from
-  // the base have depth 0 and are their own branch roots; a side branch has the
-  // depth of its parent plus one and its parent's root.
-  std::vector<int> depth(std::size_t(nf) + 1, 0), root(std::size_t(nf) + 1, 0);
-  std::vector<int> keys(2 * std::size_t(nf));
-  std::vector<int> perm(std::size_t(nf), 0);
-  int deepest = 0;
-  for (int u = 1; u <= nf; ++u) {
-    const int p = v.iprev(u);
-    if (v.lda(u) <= na && p >= 1) {
-      depth[std::size_t(u)] = depth[std::size_t(p)] + 1;
-      root[std::size_t(u)] = root[std::size_t(p)];
-    } else {
-      root[std::size_t(u)] = u;
-    }
-    deepest = std::max(deepest, depth[std::size_t(u)]);
-    keys[2 * std::size_t(u - 1)] = depth[std::size_t(u)];
-    keys[2 * std::size_t(u - 1) + 1] = root[std::size_t(u)];
-  }
-  isort2(keys, perm, 0);
-  v.idgen.allocate(Dim(nf));
-  for (int i = 1; i <= nf; ++i) v.idgen(i) = perm[std::size_t(i - 1)];
-  v.ngen = deepest + 1;
-  v.ndgen.allocate(Dim(v.ngen));
-  for (int u = 1; u <= nf; ++u) ++v.ndgen(depth[std::size_t(u)] + 1);
 
   v.g1.allocate(Dim(4), Dim(-1, nf));
   v.g2.allocate(Dim(4), Dim(-1, nf));
   v.g3.allocate(Dim(4), Dim(-1, nf));
   v.r0.allocate(Dim(12), Dim(0, nf));
   v.coo0.allocate(Dim(3), Dim(0, na));
-  gencor(1);
+  gencor(v);
 }
 
-void gencor(int mode) {
-  (void)mode;  // the reference is always assembled from the library
-  VokanData& v = vokandata;
+void gencor(VokanData& v) {
   const int nf = v.ndfree, na = v.na;
-  assemble();
+  assemble(v);
 
   // World frames of the units in the reference, kept in g1..g3 for the moment.
-  set_g(-1, identity, {0.0, 0.0, 0.0});
-  set_g(0, identity, {0.0, 0.0, 0.0});
+  set_g(v, -1, identity, {0.0, 0.0, 0.0});
+  set_g(v, 0, identity, {0.0, 0.0, 0.0});
   for (int u = 1; u <= nf; ++u) {
     const int a1 = v.ida(1, u), a2 = v.ida(2, u), a3 = v.ida(3, u);
-    const Vec3 o = is_atom(a2) ? ref(a2) : Vec3{0.0, 0.0, 0.0};
-    const Mat3 f = is_atom(a1) && is_atom(a2) && is_atom(a3) ? frame(o, ref(a3), ref(a1)) : identity;
-    set_g(u, f, o);
+    const Vec3 o = is_atom(v, a2) ? ref(v, a2) : Vec3{0.0, 0.0, 0.0};
+    const Mat3 f = is_atom(v, a1) && is_atom(v, a2) && is_atom(v, a3) ? frame(o, ref(v, a3), ref(v, a1)) : identity;
+    set_g(v, u, f, o);
   }
 
   // Each frame relative to its parent, turned back to angle value 0.
   for (int x = 1; x <= 12; ++x) v.r0(x, 0) = x == 1 || x == 5 || x == 9 ? 1.0 : 0.0;
   for (int u = 1; u <= nf; ++u) {
     const int p = std::max(v.iprev(u), 0);
-    const Mat3 rpt = transposed(g_rot(p));
-    const Mat3 m = turn_x(multiply(rpt, g_rot(u)), -v.dval(u));
-    const Vec3 t = transform(rpt, minus(g_shift(u), g_shift(p)));
+    const Mat3 rpt = transposed(g_rot(v, p));
+    const Mat3 m = turn_x(multiply(rpt, g_rot(v, u)), -v.dval(u));
+    const Vec3 t = transform(rpt, minus(g_shift(v, u), g_shift(v, p)));
     for (int x = 0; x < 9; ++x) v.r0(x + 1, u) = m[std::size_t(x)];
     for (int x = 0; x < 3; ++x) v.r0(x + 10, u) = t[std::size_t(x)];
   }
@@ -303,13 +266,12 @@ void gencor(int mode) {
   for (int a = 0; a <= na; ++a) {
     const int u = v.iaunit(a);
     if (u < 1) continue;
-    const Vec3 local = transform(transposed(g_rot(u)), minus(ref(a), g_shift(u)));
-    set_ref(a, local);
+    const Vec3 local = transform(transposed(g_rot(v, u)), minus(ref(v, a), g_shift(v, u)));
+    set_ref(v, a, local);
   }
 }
 
-void gener() {
-  VokanData& v = vokandata;
+void gener(VokanData& v) {
   if (v.i0styp > 1) return;
   const int nf = v.ndfree, na = v.na;
   const double q0 = v.dval(0), q1 = v.dval(-1), q2 = v.dval(-2), q3 = v.dval(-3);
@@ -318,30 +280,29 @@ void gener() {
                      2.0 * (q1 * q2 - q0 * q3), 2.0 * (q0 * q0 + q2 * q2 - 0.5), 2.0 * (q0 * q1 + q2 * q3),
                      2.0 * (q0 * q2 + q1 * q3), 2.0 * (q2 * q3 - q0 * q1), 2.0 * (q0 * q0 + q3 * q3 - 0.5)};
   const Vec3 shift = {v.dval(-4), v.dval(-5), v.dval(-6)};
-  set_g(-1, base, shift);
-  set_g(0, base, shift);
+  set_g(v, -1, base, shift);
+  set_g(v, 0, base, shift);
   // A parent always has a smaller index than its unit, so index order composes parents first.
   for (int u = 1; u <= nf; ++u) {
     const int p = v.iprev(u);
     Mat3 m;
     for (int x = 0; x < 9; ++x) m[std::size_t(x)] = v.r0(x + 1, u);
     const Vec3 t = {v.r0(10, u), v.r0(11, u), v.r0(12, u)};
-    const Mat3 rp = g_rot(p);
-    const Vec3 tp = g_shift(p);
+    const Mat3 rp = g_rot(v, p);
+    const Vec3 tp = g_shift(v, p);
     const Vec3 rt = transform(rp, t);
-    set_g(u, multiply(rp, turn_x(m, v.dval(u))), {rt[0] + tp[0], rt[1] + tp[1], rt[2] + tp[2]});
+    set_g(v, u, multiply(rp, turn_x(m, v.dval(u))), {rt[0] + tp[0], rt[1] + tp[1], rt[2] + tp[2]});
   }
   for (int a = 0; a <= na; ++a) {
     const int u = v.iaunit(a);
-    const Vec3 p = transform(g_rot(u), ref(a));
-    const Vec3 t = g_shift(u);
+    const Vec3 p = transform(g_rot(v, u), ref(v, a));
+    const Vec3 t = g_shift(v, u);
     const int col = v.col(0, a);
     for (int x = 0; x < 3; ++x) v.coo(x + 1, col) = p[std::size_t(x)] + t[std::size_t(x)];
   }
 }
 
-double calang(int k, int s) {
-  const VokanData& v = vokandata;
+double calang(const VokanData& v, int k, int s) {
   if (k < 1 || k > v.nd) return unknown_value;
   const int a1 = v.ida(1, k) == 0 ? v.ida1 : v.ida(1, k);
   const int a4 = v.ida(4, k) <= v.na ? v.ida(4, k) : v.ida4;
@@ -351,10 +312,9 @@ double calang(int k, int s) {
     const int a = atoms[m];
     if (a < 1 || a > v.na) return unknown_value;
     const int col = v.col(s, a);
-    // An atom without coordinates carries the marker; coordinates of absurd size count as absent.
     for (int x = 1; x <= 3; ++x) {
       const double c = v.coo(x, col);
-      if (!(std::abs(c) < 1.0e8)) return unknown_value;
+      if (!known_coordinate(c)) return unknown_value;
       p[m][std::size_t(x - 1)] = c;
     }
   }
@@ -363,17 +323,6 @@ double calang(int k, int s) {
   if (k == 1) return *theta - v.dcorr1;
   if (k == v.ndfree) return *theta - v.dcorr4;
   return *theta;
-}
-
-double cdist2(int i, int j, int s) {
-  const VokanData& v = vokandata;
-  const int ci = v.col(s, i), cj = v.col(s, j);
-  double d = 0.0;
-  for (int x = 1; x <= 3; ++x) {
-    const double e = v.coo(x, ci) - v.coo(x, cj);
-    d += e * e;
-  }
-  return d;
 }
 
 }  // namespace veldrix

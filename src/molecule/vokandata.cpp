@@ -33,12 +33,9 @@ void ialo(FArray<int>& a, int n, int k) {
   if (!a.allocated()) a.allocate(Dim(std::max(n + k, 0)));
 }
 
-void alolib(int ntypes, int nres, int maxdih, int maxat) {
-  VokanData& v = vokandata;
+void alolib(VokanData& v, int ntypes, int nres, int maxdih, int maxat) {
   if (!v.attyp.allocated() || int(v.attyp.extent()) != ntypes) {
     v.attyp.resize_keep(Dim(ntypes));
-    v.atrad.resize_keep(Dim(ntypes));
-    v.iathb.resize_keep(Dim(ntypes));
     v.iatel.resize_keep(Dim(ntypes));
   }
   const bool same_size = v.aanam.allocated() && int(v.aanam.extent()) == nres &&
@@ -53,23 +50,19 @@ void alolib(int ntypes, int nres, int maxdih, int maxat) {
   v.dihnam.resize_keep(Dim(maxdih), Dim(nres));
   v.idihat.resize_keep(Dim(4), Dim(maxdih), Dim(nres));
   v.ldihat.resize_keep(Dim(maxdih), Dim(nres));
-  v.dinaml.resize_keep(Dim(maxdih), Dim(nres));
   v.atnam.resize_keep(Dim(maxat), Dim(nres));
   v.iattyp.resize_keep(Dim(maxat), Dim(nres));
   v.coord.resize_keep(Dim(3), Dim(maxat), Dim(nres));
-  v.icon.resize_keep(Dim(4), Dim(maxat), Dim(nres));
   v.ipatom.resize_keep(Dim(maxat), Dim(nres));
 }
 
-void alostr(int n, int k) {
-  VokanData& v = vokandata;
+void alostr(VokanData& v, int n, int k) {
   if (v.isstr.allocated()) {
     if (n == 0 && k == 0) {
       v.coo.deallocate();
       v.dval.deallocate();
       v.istyp.deallocate();
       v.isstr.deallocate();
-      v.target.deallocate();
       return;
     }
     const int cap = v.structure_capacity();
@@ -80,33 +73,27 @@ void alostr(int n, int k) {
   }
   const int c = n + std::max(k, 0);
   v.isstr.resize_keep(Dim(c));
-  v.target.resize_keep(Dim(c));
   v.istyp.resize_keep(Dim(0, c));
   v.coo.resize_keep(Dim(3), Dim(0, v.na * (c + 1)));
   v.dval.resize_keep(Dim(-6, v.nd * (c + 1)));
 }
 
-void nulify() { vokandata = VokanData{}; }
-
-void dstroy() {
-  VokanData& v = vokandata;
-  for (FArray<std::string>* a : {&v.anam, &v.dnam, &v.dnaml}) a->deallocate();
-  for (FArray<int>* a : {&v.iatyp, &v.iael, &v.iar, &v.idr, &v.lda, &v.idord, &v.ichain, &v.irlev,
-                         &v.iprev, &v.idgen, &v.ndgen, &v.iaunit})
+void dstroy(VokanData& v) {
+  for (FArray<std::string>* a : {&v.anam, &v.dnam}) a->deallocate();
+  for (FArray<int>* a : {&v.iatyp, &v.iael, &v.iar, &v.idr, &v.lda, &v.idord, &v.ichain, &v.iprev, &v.iaunit})
     a->deallocate();
-  for (FArray<double>* a : {&v.adisp, &v.dval0, &v.dinvbl}) a->deallocate();
-  for (FArray<bool>* a : {&v.asel, &v.dsel}) a->deallocate();
+  for (FArray<double>* a : {&v.adisp, &v.dval0}) a->deallocate();
+  v.asel.deallocate();
   for (FArray<double, 2>* a : {&v.g1, &v.g2, &v.g3, &v.r0, &v.coo0}) a->deallocate();
   v.ida.deallocate();
   v.joffst.deallocate();
-  alostr(0, 0);
+  alostr(v, 0, 0);
 }
 
-void copstr(int from, int to) {
-  VokanData& v = vokandata;
+void copstr(VokanData& v, int from, int to) {
   if (from == to) return;
   if (from > v.structure_capacity()) return;
-  alostr(std::max(from, to), 1);
+  alostr(v, std::max(from, to), 1);
   v.istyp(0) = v.i0styp;
   v.istyp(to) = v.istyp(from);
   for (int k = 1; k <= v.nd; ++k) v.dval(v.dix(to, k)) = v.dval(v.dix(from, k));

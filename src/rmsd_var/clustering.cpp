@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "molecule/vokandata.hpp"
+#include "superpose/state.hpp"
 #include "rmsd_var/variance.hpp"
 #include "superpose/overlay.hpp"
 
@@ -12,18 +12,17 @@ namespace veldrix {
 namespace {
 
 // Selects in sel the axis atoms of the residues of the cluster's items that have
-// coordinates in the working structure (each below the unknown marker; signed).
-void select_cluster(std::span<const int> items, std::span<const int> core, const FArray<bool>& axis,
-                    FArray<bool>& sel, std::vector<int>& touched) {
-  const VokanData& v = vokandata;
+// coordinates in the working structure.
+void select_cluster(const VokanData& v, std::span<const int> items, std::span<const int> core,
+                    const FArray<bool>& axis, FArray<bool>& sel, std::vector<int>& touched) {
   for (int item : items) {
     if (item < 1 || std::size_t(item) > core.size()) continue;
     const int atom = core[std::size_t(item - 1)];
     if (atom < 1 || atom > v.na) continue;
     const int r = v.iar(atom);
-    for (int a = v.ifira(r); a <= last_atom(r); ++a) {
+    for (int a = v.ifira(r); a <= last_atom(v, r); ++a) {
       const int c = v.col(0, a);
-      if (axis(a) && v.coo(1, c) < unknown_value && v.coo(2, c) < unknown_value && v.coo(3, c) < unknown_value) {
+      if (axis(a) && known_coordinate(v.coo(1, c)) && known_coordinate(v.coo(2, c)) && known_coordinate(v.coo(3, c))) {
         sel(a) = true;
         touched.push_back(a);
       }
@@ -32,32 +31,33 @@ void select_cluster(std::span<const int> items, std::span<const int> core, const
 }
 
 // Ensemble RMSD of one cluster; sel is all false on entry and on return.
-double cluster_rmsd(std::span<const int> items, std::span<const int> core, const FArray<bool>& axis,
-                    FArray<bool>& sel, std::vector<int>& touched) {
+double cluster_rmsd(SuperposeState& s, std::span<const int> items, std::span<const int> core,
+                    const FArray<bool>& axis, FArray<bool>& sel, std::vector<int>& touched) {
   touched.clear();
-  select_cluster(items, core, axis, sel, touched);
-  const double r = armsd(sel, 0);
+  select_cluster(s.vokandata, items, core, axis, sel, touched);
+  const double r = armsd(s, sel);
   for (int a : touched) sel(a) = false;
   return r;
 }
 
 }  // namespace
 
-double avrg_cluster_rmsd(std::span<const int> core, const LevelRecord& level, const FArray<bool>& axis) {
-  FArray<bool> sel(Dim(vokandata.na));
+double avrg_cluster_rmsd(SuperposeState& s, std::span<const int> core, const LevelRecord& level,
+                         const FArray<bool>& axis) {
+  FArray<bool> sel(Dim(s.vokandata.na));
   std::vector<int> touched;
   double sum = 0.0;
   int count = 0;
   for (int r = 1; r <= level.rows(); ++r) {
     if (level.size(r) < 2) continue;
-    sum += cluster_rmsd(level.row(r), core, axis, sel, touched);
+    sum += cluster_rmsd(s, level.row(r), core, axis, sel, touched);
     count += level.size(r);
   }
   return count > 0 ? sum / double(count) : 0.0;
 }
 
-void perform_clustering(std::span<LevelRecord> levels, std::span<double> spread, std::span<const int> core,
-                        const FArray<bool>& axis, const FArray<double, 2>& v) {
+void perform_clustering(SuperposeState& s, std::span<LevelRecord> levels, std::span<double> spread,
+                        std::span<const int> core, const FArray<bool>& axis, const FArray<double, 2>& v) {
   const std::size_t n = levels.size();
   if (n < 1) return;
   const std::vector<std::array<int, 2>> merges = cluster_levels(levels, v);
@@ -65,7 +65,7 @@ void perform_clustering(std::span<LevelRecord> levels, std::span<double> spread,
   // The RMSD of a cluster depends on its members only, so each cluster's RMSD is
   // computed once, when it forms (row 1), and carried with its row; the sum runs
   // in row order as for a level computed from scratch.
-  FArray<bool> sel(Dim(vokandata.na));
+  FArray<bool> sel(Dim(s.vokandata.na));
   std::vector<int> touched;
   std::vector<double> rms(n, 0.0), next;
   next.reserve(n);
@@ -73,7 +73,7 @@ void perform_clustering(std::span<LevelRecord> levels, std::span<double> spread,
     const LevelRecord& level = levels[k];
     const auto [i, j] = merges[k - 1];
     next.clear();
-    next.push_back(cluster_rmsd(level.row(1), core, axis, sel, touched));
+    next.push_back(cluster_rmsd(s, level.row(1), core, axis, sel, touched));
     for (std::size_t r = 0; r < rms.size(); ++r)
       if (int(r) + 1 != i && int(r) + 1 != j) next.push_back(rms[r]);
     rms.swap(next);

@@ -29,8 +29,7 @@ int get_domain_size(const FArray<int, 2>& ranges, int row) {
   return size;
 }
 
-void get_domains(const LevelRecord& level, std::span<const int> core, FArray<int, 2>& ranges) {
-  const VokanData& v = vokandata;
+void get_domains(const VokanData& v, const LevelRecord& level, std::span<const int> core, FArray<int, 2>& ranges) {
   ranges.fill(-1000);
   int out = 1;
   for (int r = 1; r <= level.rows(); ++r) {
@@ -79,7 +78,7 @@ int get_avrg_domain_size(const FArray<int, 2>& ranges, int minimum, bool small_c
 
 int domain_limit(int n) { return int(std::ceil(0.125f * float(n))); }
 
-int get_best_clustering(FArray<int, 2>& ranges, std::span<const std::optional<double>> spread,
+int get_best_clustering(const VokanData& v, FArray<int, 2>& ranges, std::span<const std::optional<double>> spread,
                         std::span<const LevelRecord> levels, std::span<const int> core, int minimum,
                         bool small_core) {
   ranges.fill(-1000);
@@ -88,7 +87,7 @@ int get_best_clustering(FArray<int, 2>& ranges, std::span<const std::optional<do
   const int n = int(core.size());
   int chosen = calc_cluster_cutoff(spread, levels);
   if (small_core) chosen = l;  // the last level: fewest clusters
-  get_domains(levels[std::size_t(chosen - 1)], core, ranges);
+  get_domains(v, levels[std::size_t(chosen - 1)], core, ranges);
   int avg = get_avrg_domain_size(ranges, minimum, small_core);
   const int limit = domain_limit(n);
   while (avg <= limit) {
@@ -101,14 +100,13 @@ int get_best_clustering(FArray<int, 2>& ranges, std::span<const std::optional<do
       ranges.fill(-1000);
       return chosen;
     }
-    get_domains(levels[std::size_t(chosen - 1)], core, ranges);
+    get_domains(v, levels[std::size_t(chosen - 1)], core, ranges);
     avg = get_avrg_domain_size(ranges, minimum, small_core);
   }
   return chosen;
 }
 
-std::vector<int> widen_ranges(const FArray<int, 2>& ranges, int row, int buffer) {
-  const int nr = vokandata.nr;
+std::vector<int> widen_ranges(const FArray<int, 2>& ranges, int row, int buffer, int nr) {
   const int c = filled_entries(ranges, row);
   std::vector<int> bounds;
   bounds.reserve(std::size_t(c));
@@ -120,8 +118,7 @@ std::vector<int> widen_ranges(const FArray<int, 2>& ranges, int row, int buffer)
   return bounds;
 }
 
-void modify_atom_selection(std::span<const int> bounds) {
-  VokanData& v = vokandata;
+void modify_atom_selection(VokanData& v, std::span<const int> bounds) {
   auto deselect = [&v](int from, int to) {
     for (int a = std::max(from, 1); a <= std::min(to, v.na); ++a) v.asel(a) = false;
   };
@@ -136,8 +133,7 @@ void modify_atom_selection(std::span<const int> bounds) {
 }
 
 void determine_overlap(const FArray<bool>& flags, FArray<bool>& used, int& noverlap, FArray<int, 2>& overlaps,
-                       int row) {
-  const int nr = vokandata.nr;
+                       int row, int nr) {
   int pos = 1;
   while (pos <= overlaps.ubound(1) && overlaps(row, pos) != -1000) ++pos;
   for (int r = 1; r <= nr + 1; ++r) {
@@ -150,16 +146,15 @@ void determine_overlap(const FArray<bool>& flags, FArray<bool>& used, int& nover
   }
 }
 
-void remove_overlap(FArray<bool, 2>& resmask, FArray<bool, 2>& atommask, const FArray<int, 2>& overlaps,
-                    int ndomains) {
-  const VokanData& v = vokandata;
+void remove_overlap(const VokanData& v, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask,
+                    const FArray<int, 2>& overlaps, int ndomains) {
   for (int d = 1; d < ndomains; ++d) {
     for (int k = 1; k <= overlaps.ubound(1); ++k) {
       const int r = overlaps(d + 1, k);
       if (r == -1000) break;
       if (r < 1 || r > v.nr) continue;
       resmask(d, r) = false;
-      for (int a = v.ifira(r); a <= last_atom(r); ++a) atommask(d, a) = false;
+      for (int a = v.ifira(r); a <= last_atom(v, r); ++a) atommask(d, a) = false;
     }
   }
 }

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "rmsd_var/levels.hpp"
-#include "rmsd_var/state.hpp"
+#include "superpose/state.hpp"
+#include "veldrix/veldrix.hpp"
 #include "util/farray.hpp"
 
 namespace veldrix {
@@ -27,7 +28,7 @@ int get_domain_size(const FArray<int, 2>& ranges, int row);
 // Ranges of the clusters of two or more items of one level, one row per cluster
 // in row order. A run of members with equal residue number and chain gives one
 // range; every other member a range of its own residue.
-void get_domains(const LevelRecord& level, std::span<const int> core, FArray<int, 2>& ranges);
+void get_domains(const VokanData& v, const LevelRecord& level, std::span<const int> core, FArray<int, 2>& ranges);
 
 // Mean size (integer division) of the rows that count as domains: size at least
 // `minimum`, or any size with the small-core flag, and never empty. 0 when none.
@@ -39,35 +40,35 @@ int domain_limit(int n);
 // Chooses the clustering level (relative to the sections' start, 1..L) whose
 // domains have a mean size above the limit and leaves its ranges in `ranges`;
 // the range matrix is all -1000 when the level search runs out.
-int get_best_clustering(FArray<int, 2>& ranges, std::span<const std::optional<double>> spread,
+int get_best_clustering(const VokanData& v, FArray<int, 2>& ranges, std::span<const std::optional<double>> spread,
                         std::span<const LevelRecord> levels, std::span<const int> core, int minimum,
                         bool small_core);
 
 // The ranges of a row widened by `buffer` on both sides and clipped to 1..nr.
-std::vector<int> widen_ranges(const FArray<int, 2>& ranges, int row, int buffer);
+std::vector<int> widen_ranges(const FArray<int, 2>& ranges, int row, int buffer, int nr);
 
 // Restricts asel to the ranges s1, e1, s2, e2, ... (clipped, ascending starts).
 // The first residue of a range keeps all its atoms, the end residue of a range
 // that is followed by deselected atoms only its first atom; nothing is selected anew.
-void modify_atom_selection(std::span<const int> bounds);
+void modify_atom_selection(VokanData& v, std::span<const int> bounds);
 
 // Records the residues of domain `row` (flags 1..nr+1): each one already used by
 // an earlier domain is counted and appended to overlap list `row`; all become used.
 void determine_overlap(const FArray<bool>& flags, FArray<bool>& used, int& noverlap, FArray<int, 2>& overlaps,
-                       int row);
+                       int row, int nr);
 
 // For d = 1..ndomains-1, the residues in overlap list d + 1 are taken out of the
 // residue and atom masks of domain d.
-void remove_overlap(FArray<bool, 2>& resmask, FArray<bool, 2>& atommask, const FArray<int, 2>& overlaps,
-                    int ndomains);
+void remove_overlap(const VokanData& v, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask,
+                    const FArray<int, 2>& overlaps, int ndomains);
 
 // One domain search at a chosen clustering level: candidates from the level's
 // clusters, widened by the buffer and refined by the structure overlay, their
 // overlaps counted (and removed when the level is the sections' first). The
 // masks (n rows) are cleared first; asel is the same on return as on entry.
-void get_non_overlapping_domains(std::span<const int> core, FArray<int, 2>& ranges, int& noverlap,
-                                 const FArray<bool>& keep, int start, int& ndomains, FArray<bool, 2>& resmask,
-                                 FArray<bool, 2>& atommask, const UserParams& params,
+void get_non_overlapping_domains(SuperposeState& s, std::span<const int> core, FArray<int, 2>& ranges,
+                                 int& noverlap, const FArray<bool>& keep, int& ndomains, FArray<bool, 2>& resmask,
+                                 FArray<bool, 2>& atommask, const Options& params,
                                  std::span<const std::optional<double>> spread, std::span<const LevelRecord> levels,
                                  int& chosen, bool small_core);
 

@@ -318,8 +318,7 @@ std::vector<std::array<int, 2>> cluster_levels(std::span<LevelRecord> levels, co
   for (int k = 1; k < n; ++k) {
     int s1, s2;
     largest_clusters(s1, s2, levels[std::size_t(k - 1)]);
-    std::array<int, 2>& merge = rmsd_var.merge_clusters;
-    merge = choose_pair(ms);
+    const std::array<int, 2> merge = choose_pair(ms);
     store_current_clustering(levels[std::size_t(k - 1)], levels[std::size_t(k)], merge, s1 + s2);
     merges.push_back(merge);
     if (k + 1 < n) apply_merge(ms, merge);
@@ -341,7 +340,6 @@ int calc_cluster_cutoff(std::span<const std::optional<double>> spread, std::span
       found = true;
     }
   }
-  rmsd_var.cutoff = pick;
   return pick;
 }
 

@@ -5,8 +5,7 @@
 #include <vector>
 
 #include "command/message.hpp"
-#include "molecule/vokandata.hpp"
-#include "rmsd_var/state.hpp"
+#include "rmsd_var/range_text.hpp"
 #include "superpose/overlay.hpp"
 #include "util/sort.hpp"
 #include "util/text.hpp"
@@ -19,7 +18,7 @@ FArray<bool> mask_row(const FArray<bool, 2>& mask, int d) {
   return row;
 }
 
-int prepare_dom_for_output(int ndomains, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask, int minimum,
+int prepare_dom_for_output(Session& s, int ndomains, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask, int minimum,
                            bool small_core) {
   const int rows = resmask.ubound(0);
   const int nd = std::min(ndomains, rows);
@@ -40,7 +39,7 @@ int prepare_dom_for_output(int ndomains, FArray<bool, 2>& resmask, FArray<bool, 
       }
     if (!(count >= minimum || small_core) || first == 0) continue;
     // A domain whose RMSD cannot be computed would print a negative RMSD: drop it.
-    if (armsd(mask_row(atommask, d), 0) < 0.0) continue;
+    if (armsd(s, mask_row(atommask, d)) < 0.0) continue;
     keys[std::size_t(d - 1)] = first;
     ++nreport;
   }
@@ -57,26 +56,27 @@ int prepare_dom_for_output(int ndomains, FArray<bool, 2>& resmask, FArray<bool, 
   return nreport;
 }
 
-void output_domain(const FArray<bool>& resrow, const FArray<bool>& atomrow) {
-  const double rmsd = armsd(atomrow, 0);
+void output_domain(Session& s, const FArray<bool>& resrow, const FArray<bool>& atomrow) {
+  const VokanData& v = s.vokandata;
+  const double rmsd = armsd(s, atomrow);
   int ngap = 0;
+  std::string str;
   std::vector<std::pair<int, int>> runs;
-  rrstr(resrow, rmsd_var.str, ngap, 2000, &runs);
+  rrstr(v, resrow, str, ngap, 2000, &runs);
   int count = 0;
-  for (int r = 1; r <= vokandata.nr; ++r)
+  for (int r = 1; r <= v.nr; ++r)
     if (resrow(r)) ++count;
   // The arguments are queued in slot order, one statement each.
-  const std::string ranges = strp(rmsd_var.str);
-  const std::string value = realf(rmsd, 0, 2);
-  const std::string gaps = plural(ngap, "gap");
-  const std::string residues = plural(count, "residue");
-  putlin(2, "Optimal range " + ranges + ": RMSD " + value + " A, " + gaps + ", " + residues + ".");
-  rmsd_var.domains.push_back(describe_domain(resrow, rmsd_var.str, rmsd, ngap, count, runs));
+  const std::string ranges = strp(s, str);
+  const std::string value = realf(s, rmsd, 0, 2);
+  const std::string gaps = plural(s, ngap, "gap");
+  const std::string residues = plural(s, count, "residue");
+  putlin(s, 2, "Optimal range " + ranges + ": RMSD " + value + " A, " + gaps + ", " + residues + ".");
+  s.rmsd_var.domains.push_back(describe_domain(v, resrow, str, rmsd, ngap, count, runs));
 }
 
-Domain describe_domain(const FArray<bool>& resrow, const std::string& ranges, double rmsd, int gaps, int residues,
-                       const std::vector<std::pair<int, int>>& runs) {
-  const VokanData& v = vokandata;
+Domain describe_domain(const VokanData& v, const FArray<bool>& resrow, const std::string& ranges, double rmsd,
+                       int gaps, int residues, const std::vector<std::pair<int, int>>& runs) {
   Domain d{ranges, {}, rmsd, gaps, residues, {}};
   auto id = [&v](int r) { return std::string(rtrim(v.rnum(r))); };
   for (int r = 1; r <= v.nr; ++r)

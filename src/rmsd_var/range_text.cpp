@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "molecule/vokandata.hpp"
-#include "rmsd_var/output.hpp"
+#include "rmsd_var/range_text.hpp"
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -15,31 +15,13 @@ namespace {
 // insertion code, has no number: such a residue neither continues a range nor
 // is continued.
 std::optional<int> label_number(std::string_view label) {
-  std::string digits;
-  for (std::size_t k = 2; k <= 6; ++k) {
-    const char c = char_at(label, k);
-    if (c != ' ') digits.push_back(c);
-  }
-  if (digits.empty()) return 0;
-  std::size_t i = 0;
-  bool negative = false;
-  if (digits[0] == '+' || digits[0] == '-') {
-    negative = digits[0] == '-';
-    i = 1;
-  }
-  if (i == digits.size()) return std::nullopt;
-  int value = 0;
-  for (; i < digits.size(); ++i) {
-    if (digits[i] < '0' || digits[i] > '9') return std::nullopt;
-    value = value * 10 + (digits[i] - '0');
-  }
-  return negative ? -value : value;
+  return read_int(columns(label, 2, 6), {.blanks_ignored = true, .empty_is_zero = true});
 }
 
 }  // namespace
 
-void rrstr(const FArray<bool>& mask, std::string& text, int& ngap, int length, std::vector<std::pair<int, int>>* runs) {
-  const VokanData& v = vokandata;
+void rrstr(const VokanData& v, const FArray<bool>& mask, std::string& text, int& ngap, int length,
+           std::vector<std::pair<int, int>>* runs) {
   text.clear();
   ngap = 0;
   const int nr = v.nr;

@@ -1,16 +1,15 @@
 // The range analysis: well-ordered angles, core atoms, clustering, domain search and result lines.
+#include "rmsd_var/ranges.hpp"
+
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "command/message.hpp"
-#include "molecule/vokandata.hpp"
 #include "rmsd_var/clustering.hpp"
 #include "rmsd_var/domains.hpp"
 #include "rmsd_var/output.hpp"
-#include "rmsd_var/rmsd_var.hpp"
-#include "rmsd_var/state.hpp"
 #include "rmsd_var/variance.hpp"
 #include "superpose/overlay.hpp"
 #include "util/profile.hpp"
@@ -27,30 +26,28 @@ std::string fixed_int(int value, std::size_t w) {
   return std::string(w - s.size(), ' ') + s;
 }
 
-void warn(const std::string& text) {
-  rmsd_var.error_string = text.substr(0, 80);
-  wrnmsg(rmsd_var.error_string);
-}
+// Warnings of the analysis are cut to 80 characters.
+void warn(Session& s, const std::string& text) { wrnmsg(s, text.substr(0, 80)); }
 
 // Warnings, then one line per reported domain.
-void report(int ndomains, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask, int minimum, bool small_core,
-            int ncore) {
-  const int nreport = prepare_dom_for_output(ndomains, resmask, atommask, minimum, small_core);
+void report(Session& s, int ndomains, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask, int minimum,
+            bool small_core, int ncore) {
+  const int nreport = prepare_dom_for_output(s, ndomains, resmask, atommask, minimum, small_core);
   if (nreport == 0) {
-    warn("Only domains with < " + fixed_int(minimum, 2) + " residues could be identified.");
+    warn(s, "Only domains with < " + fixed_int(minimum, 2) + " residues could be identified.");
     return;
   }
   if (small_core)
-    warn("The number of core atoms (" + fixed_int(ncore, 3) + ") was below the domain threshold value (" +
+    warn(s, "The number of core atoms (" + fixed_int(ncore, 3) + ") was below the domain threshold value (" +
          fixed_int(minimum, 3) + ").");
-  for (int d = 1; d <= nreport; ++d) output_domain(mask_row(resmask, d), mask_row(atommask, d));
+  for (int d = 1; d <= nreport; ++d) output_domain(s, mask_row(resmask, d), mask_row(atommask, d));
 }
 
 // Identical conformers have no ordered-versus-disordered contrast to analyse:
 // they form one domain of every residue with a selected atom.
-bool report_identical_ensemble(int minimum) {
-  const VokanData& v = vokandata;
-  const double rmsd = armsd(v.asel, 0);
+bool report_identical_ensemble(Session& s, int minimum) {
+  const VokanData& v = s.vokandata;
+  const double rmsd = armsd(s, v.asel);
   if (rmsd < 0.0 || rmsd >= 1.0e-6) return false;
   FArray<bool, 2> resmask(Dim(1), Dim(v.nr + 1));
   FArray<bool, 2> atommask(Dim(1), Dim(v.na));
@@ -58,14 +55,13 @@ bool report_identical_ensemble(int minimum) {
     atommask(1, a) = v.asel(a);
     if (v.asel(a) && v.iar(a) >= 1 && v.iar(a) <= v.nr) resmask(1, v.iar(a)) = true;
   }
-  report(1, resmask, atommask, minimum, false, 0);
+  report(s, 1, resmask, atommask, minimum, false, 0);
   return true;
 }
 
 // Axis atoms of the angles that rotate atoms beyond the molecule's last one,
 // between two real atoms (element numbers 1..99).
-FArray<bool> axis_atoms() {
-  const VokanData& v = vokandata;
+FArray<bool> axis_atoms(const VokanData& v) {
   FArray<bool> axis(Dim(v.na));
   if (!v.ida.allocated() || !v.lda.allocated()) return axis;
   auto real_atom = [&v](int a) { return a >= 1 && a <= v.na && v.iael(a) > 0 && v.iael(a) < 100; };
@@ -81,22 +77,20 @@ FArray<bool> axis_atoms() {
 
 }  // namespace
 
-void find_best_superpos_ranges(const FArray<bool>& keep, double gap, double decrease, int minimum, int buffer,
-                               int gapwidth, double absdecrease, double upper_rmsd) {
-  VokanData& v = vokandata;
-  if (v.nsstr < 2) fatmsg("Less than two structures selected.");
+void find_best_superpos_ranges(Session& s, const FArray<bool>& keep, const Options& params) {
+  VokanData& v = s.vokandata;
+  const int minimum = params.minimum;
+  if (v.nsstr < 2) fatmsg(s, "Less than two structures selected.");
   // An absent selection selects nothing.
   if (!v.asel.allocated() || v.asel.ubound() < v.na) v.asel.resize_keep(Dim(v.na));
-  if (report_identical_ensemble(minimum)) return;
+  if (report_identical_ensemble(s, minimum)) return;
 
-  rmsd_var.user_params = UserParams{buffer, gapwidth, minimum, gap, decrease, absdecrease, upper_rmsd};
-  const UserParams& params = rmsd_var.user_params;
   FArray<bool> keepr(Dim(v.nr));
   if (keep.allocated())
     for (int r = 1; r <= std::min(v.nr, keep.ubound()); ++r) keepr(r) = keep(r);
 
-  std::optional<PhaseTimer> timer(std::in_place, Phase::order_and_variances);
-  const FArray<bool> axis = axis_atoms();
+  std::optional<PhaseTimer> timer(std::in_place, s.profile, Phase::order_and_variances);
+  const FArray<bool> axis = axis_atoms(v);
 
   // Order parameter of every free angle over the structures 1..nsstr.
   const int ndfree = std::max(v.ndfree, 0);
@@ -104,7 +98,7 @@ void find_best_superpos_ranges(const FArray<bool>& keep, double gap, double decr
   std::vector<int> index(static_cast<std::size_t>(ndfree));
   std::vector<double> theta(static_cast<std::size_t>(v.nsstr));
   for (int k = 1; k <= ndfree; ++k) {
-    for (int s = 1; s <= v.nsstr; ++s) theta[std::size_t(s - 1)] = v.dval(v.dix(s, k));
+    for (int m = 1; m <= v.nsstr; ++m) theta[std::size_t(m - 1)] = v.dval(v.dix(m, k));
     order[std::size_t(k - 1)] = calc_order_parameter(theta);
     index[std::size_t(k - 1)] = k;
   }
@@ -118,24 +112,24 @@ void find_best_superpos_ranges(const FArray<bool>& keep, double gap, double decr
 
   // Core atoms, in ascending atom order.
   FArray<int> corelist;
-  get_core_atom_list(axis, std::span<const int>(index).first(std::size_t(std::min(m, ndfree))), corelist);
+  get_core_atom_list(v, axis, std::span<const int>(index).first(std::size_t(std::min(m, ndfree))), corelist);
   std::vector<int> perm(static_cast<std::size_t>(v.na));
   std::span<int> all(corelist.begin(), corelist.end());
   isort(all, perm, 0);
   const auto first = std::find_if(all.begin(), all.end(), [](int a) { return a > 0; });
-  if (first == all.end()) fatmsg("No core atoms could be determined.");
+  if (first == all.end()) fatmsg(s, "No core atoms could be determined.");
   const std::vector<int> core(first, all.end());
   const int ncore = int(core.size());
 
   FArray<double, 2> variances;
-  fill_variance_matrix(variances, std::span<const int>(v.isstr.begin(), std::size_t(v.nsstr)), core);
+  fill_variance_matrix(v, variances, std::span<const int>(v.isstr.begin(), std::size_t(v.nsstr)), core);
 
-  timer.emplace(Phase::clustering);
+  timer.emplace(s.profile, Phase::clustering);
   std::vector<LevelRecord> levels(static_cast<std::size_t>(ncore));
   std::vector<double> spread(static_cast<std::size_t>(ncore));
-  perform_clustering(levels, spread, core, axis, variances);
+  perform_clustering(s, levels, spread, core, axis, variances);
   variances.deallocate();
-  timer.emplace(Phase::domain_search);
+  timer.emplace(s.profile, Phase::domain_search);
 
   std::vector<std::optional<double>> normalised(spread.begin(), spread.end());
   auto renormalise = [&](int start) {
@@ -152,7 +146,7 @@ void find_best_superpos_ranges(const FArray<bool>& keep, double gap, double decr
   int noverlap = 0, ndomains = 0, chosen = 1;
   for (;;) {
     const std::size_t off = std::size_t(start - 1);
-    get_non_overlapping_domains(core, ranges, noverlap, keepr, start, ndomains, resmask, atommask, params,
+    get_non_overlapping_domains(s, core, ranges, noverlap, keepr, ndomains, resmask, atommask, params,
                                 std::span<const std::optional<double>>(normalised).subspan(off),
                                 std::span<const LevelRecord>(levels).subspan(off), chosen, small_core);
     const int a = start + chosen - 1;
@@ -168,9 +162,9 @@ void find_best_superpos_ranges(const FArray<bool>& keep, double gap, double decr
     start = a + 1;
     renormalise(start);
   }
-  if (ndomains == 0) fatmsg("No domains could be identified");
+  if (ndomains == 0) fatmsg(s, "No domains could be identified");
 
-  report(ndomains, resmask, atommask, minimum, small_core, ncore);
+  report(s, ndomains, resmask, atommask, minimum, small_core, ncore);
 }
 
 }  // namespace veldrix

@@ -2,54 +2,53 @@
 #include "rmsd_var/structures.hpp"
 
 #include "command/params.hpp"
-#include "command/praxel.hpp"
-#include "molecule/vokandata.hpp"
-#include "rmsd_var/rmsd_var.hpp"
+#include "rmsd_var/ranges.hpp"
 #include "select/select.hpp"
+#include "util/numbers.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
 
-std::optional<OverlayRequest> read_structures_command(std::vector<std::string>& words) {
-  params(words,
+std::string overlay_template() {
+  const Options d;
+  return "keep=*= decrease=@r=" + shortest_text(d.decrease) + " absdecrease=@r=" + shortest_text(d.absdecrease) +
+         " gap=@r=" + shortest_text(d.gap) + " gapwidth=@i=" + std::to_string(d.gapwidth) +
+         " minimum=@i=" + std::to_string(d.minimum) + " buffer=@i=" + std::to_string(d.buffer) +
+         " upper_rmsd=@r=" + shortest_text(d.upper_rmsd);
+}
+
+std::optional<Options> read_structures_command(Session& s, std::vector<std::string>& words, FArray<bool>& keep) {
+  params(s, words,
          "action=insert|mean|list|clear|copy|select|sort|violate|secondary|hbonds|swap|calibrate|overlay|radius|"
          "peakvolumes=list **");
-  if (haverr()) return std::nullopt;
-  const std::string action = field(getpar("action"), 20);
-  setcmd(field("structures " + action, 31));
+  const std::string action = field(getpar(s, "action"), 20);
+  setcmd(s, field("structures " + action, 31));
   // Of all the actions only overlay is implemented; the others do nothing.
   if (!same(action, "overlay")) return std::nullopt;
 
-  params(words,
-         "keep=*= decrease=@r=1.2 absdecrease=@r=1.6 gap=@r=0.4 gapwidth=@i=3 "
-         "minimum=@i=8 buffer=@i=3 upper_rmsd=@r=0.1");
-  if (haverr()) return std::nullopt;
-
-  const VokanData& v = vokandata;
-  OverlayRequest req;
-  req.keep.allocate(Dim(v.nr));
-  if (havpar("keep")) {
+  params(s, words, overlay_template());
+  const VokanData& v = s.vokandata;
+  keep.allocate(Dim(v.nr));
+  if (havpar(s, "keep")) {
     FArray<bool> atoms(Dim(v.na));
-    getsel("keep", 1, atoms);
-    if (haverr()) return std::nullopt;
+    getsel(s, "keep", 1, atoms);
     for (int r = 1; r <= v.nr; ++r)
-      for (int a = v.ifira(r); a < v.ifira(r + 1) && !req.keep(r); ++a) req.keep(r) = atoms(a);
+      for (int a = v.ifira(r); a < v.ifira(r + 1) && !keep(r); ++a) keep(r) = atoms(a);
   }
-  req.gap = rparam("gap");
-  req.decrease = rparam("decrease");
-  req.minimum = iparam("minimum");
-  req.buffer = iparam("buffer");
-  req.gapwidth = iparam("gapwidth");
-  req.absdecrease = rparam("absdecrease");
-  req.upper_rmsd = rparam("upper_rmsd");
-  return req;
+  Options o;
+  o.gap = rparam(s, "gap");
+  o.decrease = rparam(s, "decrease");
+  o.minimum = iparam(s, "minimum");
+  o.buffer = iparam(s, "buffer");
+  o.gapwidth = iparam(s, "gapwidth");
+  o.absdecrease = rparam(s, "absdecrease");
+  o.upper_rmsd = rparam(s, "upper_rmsd");
+  return o;
 }
 
-void structures(std::vector<std::string>& words) {
-  const std::optional<OverlayRequest> req = read_structures_command(words);
-  if (!req) return;
-  find_best_superpos_ranges(req->keep, req->gap, req->decrease, req->minimum, req->buffer, req->gapwidth,
-                            req->absdecrease, req->upper_rmsd);
+void structures(Session& s, std::vector<std::string>& words) {
+  FArray<bool> keep;
+  if (const std::optional<Options> o = read_structures_command(s, words, keep)) find_best_superpos_ranges(s, keep, *o);
 }
 
 }  // namespace veldrix

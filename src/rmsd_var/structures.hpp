@@ -5,27 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "rmsd_var/state.hpp"
 #include "util/farray.hpp"
+#include "veldrix/veldrix.hpp"
 
 namespace veldrix {
 
-// The analysis parameters of one structures command.
-struct OverlayRequest {
-  FArray<bool> keep;  // 1..nr residues the overlay must not remove
-  double gap = 0.4;
-  double decrease = 1.2;
-  double absdecrease = 1.6;
-  int gapwidth = 3;
-  int minimum = 8;
-  int buffer = 3;
-  double upper_rmsd = 0.1;
-};
+// The overlay action's parameter template; its defaults are those of Options.
+std::string overlay_template();
 
-// Parses the command's words; empty for every action but overlay (they are
-// accepted and do nothing) and after a parameter error.
-std::optional<OverlayRequest> read_structures_command(std::vector<std::string>& words);
+// Parses the command's words into the tuning parameters and `keep` (1..nr:
+// residues the overlay must not remove); empty for every action but overlay
+// (they are accepted and do nothing).
+std::optional<Options> read_structures_command(Session& s, std::vector<std::string>& words, FArray<bool>& keep);
 
 // The handler of the structures command ("struct" is taken by the language).
-void structures(std::vector<std::string>& words);
+void structures(Session& s, std::vector<std::string>& words);
 
 }  // namespace veldrix

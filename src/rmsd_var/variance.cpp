@@ -5,12 +5,10 @@
 #include <vector>
 
 #include "molecule/vokandata.hpp"
-#include "rmsd_var/state.hpp"
 
 namespace veldrix {
 
-double cdist(int i, int j, int s) {
-  const VokanData& v = vokandata;
+double cdist(const VokanData& v, int i, int j, int s) {
   const int a = v.col(s, i), b = v.col(s, j);
   const double dx = v.coo(1, a) - v.coo(1, b);
   const double dy = v.coo(2, a) - v.coo(2, b);
@@ -62,7 +60,6 @@ double calc_order_parameter(std::span<const double> theta) {
     c += std::cos(t);
     s += std::sin(t);
   }
-  rmsd_var.total_vector = {c, s};
   if (theta.empty()) return 0.0;
   const double r = std::sqrt(c * c + s * s) / double(theta.size());
   return std::isfinite(r) ? r : 0.0;
@@ -116,8 +113,8 @@ void normalize_avrg_spread(std::span<std::optional<double>> x) {
   }
 }
 
-void fill_variance_matrix(FArray<double, 2>& v, std::span<const int> structures, std::span<const int> atoms) {
-  const VokanData& vk = vokandata;
+void fill_variance_matrix(const VokanData& vk, FArray<double, 2>& v, std::span<const int> structures,
+                          std::span<const int> atoms) {
   const int n = int(atoms.size());
   const std::size_t m = structures.size();
   v.allocate(Dim(n), Dim(n));
@@ -153,13 +150,12 @@ void fill_variance_matrix(FArray<double, 2>& v, std::span<const int> structures,
   }
 }
 
-int last_atom(int r) {
-  const VokanData& v = vokandata;
+int last_atom(const VokanData& v, int r) {
   return r >= v.nr ? v.na : v.ifira(r + 1) - 1;
 }
 
-void get_core_atom_list(const FArray<bool>& axis, std::span<const int> angles, FArray<int>& core) {
-  const VokanData& v = vokandata;
+void get_core_atom_list(const VokanData& v, const FArray<bool>& axis, std::span<const int> angles,
+                        FArray<int>& core) {
   core.allocate(Dim(v.na));
   core.fill(-1000);
   std::vector<char> listed(std::size_t(v.na) + 1, 0);
@@ -169,7 +165,7 @@ void get_core_atom_list(const FArray<bool>& axis, std::span<const int> angles, F
     const int r = v.idr(k);
     if (r < 1 || r > v.nr) continue;
     int count = 0, candidate = 0;
-    for (int a = v.ifira(r); a <= last_atom(r); ++a) {
+    for (int a = v.ifira(r); a <= last_atom(v, r); ++a) {
       if (axis(a) && ++count == 2) {
         candidate = a;
         break;

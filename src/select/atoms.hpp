@@ -14,8 +14,10 @@ inline constexpr std::string_view atoms_template =
 // Template of the select and count actions.
 inline constexpr std::string_view atoms_select_template = "selection=*= save=*=";
 
+struct SelectState;
+
 // Handler of "atoms <action> ...". select: asel becomes the evaluated selection;
-// count: only selectdata.nsel changes. The other actions are accepted and do nothing.
-void atoms(std::vector<std::string>& words);
+// count: evaluates it and changes nothing. The other actions are accepted and do nothing.
+void atoms(SelectState& s, std::vector<std::string>& words);
 
 }  // namespace veldrix

@@ -2,13 +2,12 @@
 #include "select/select.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 #include "command/message.hpp"
 #include "command/params.hpp"
 #include "command/strings.hpp"
-#include "molecule/vokandata.hpp"
+#include "select/state.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -17,15 +16,14 @@ namespace {
 
 constexpr std::size_t max_word = 200;       // longest word of an expression
 constexpr std::size_t max_item = 20;        // longest item of a residue list
-constexpr double coordinate_limit = 1.0e8;  // larger x values mark atoms without coordinates
 
-void size_to_atoms(FArray<bool>& a) {
-  const int na = std::max(vokandata.na, 0);
+void size_to_atoms(const VokanData& v, FArray<bool>& a) {
+  const int na = std::max(v.na, 0);
   if (!a.allocated() || a.lbound() != 1 || int(a.extent()) != na) a.allocate(Dim(na));
 }
 
-bool current_asel(int a) {
-  const FArray<bool>& s = vokandata.asel;
+bool current_asel(const VokanData& v, int a) {
+  const FArray<bool>& s = v.asel;
   return s.allocated() && a >= s.lbound() && a <= s.ubound() && s(a);
 }
 
@@ -38,8 +36,7 @@ std::string_view skip_separators(std::string_view s) {
 }
 
 // Atoms whose x coordinate is known in the working structure and in every listed structure.
-void mark_with_coordinates(std::vector<char>& atoms) {
-  const VokanData& v = vokandata;
+void mark_with_coordinates(const VokanData& v, std::vector<char>& atoms) {
   if (!v.coo.allocated()) return;
   const int cap = v.structure_capacity();
   std::vector<int> structures{0};
@@ -49,7 +46,7 @@ void mark_with_coordinates(std::vector<char>& atoms) {
     bool all = true;
     for (int s : structures) {
       const long c = long(s) * v.na + a;
-      if (s < 0 || c < lo || c > hi || !(std::fabs(v.coo(1, c)) < coordinate_limit)) {
+      if (s < 0 || c < lo || c > hi || !known_coordinate(v.coo(1, c))) {
         all = false;
         break;
       }
@@ -59,8 +56,7 @@ void mark_with_coordinates(std::vector<char>& atoms) {
 }
 
 // The two axis atoms of every dihedral angle that moves atoms beyond the molecule (lda > na).
-void mark_backbone(std::vector<char>& atoms) {
-  const VokanData& v = vokandata;
+void mark_backbone(const VokanData& v, std::vector<char>& atoms) {
   if (!v.ida.allocated() || !v.lda.allocated()) return;
   const int last = std::min({v.nd, v.lda.ubound(), v.ida.ubound(1)});
   for (int i = 1; i <= last; ++i) {
@@ -72,29 +68,28 @@ void mark_backbone(std::vector<char>& atoms) {
   }
 }
 
-std::string_view type_name(int a) {
-  const VokanData& v = vokandata;
+std::string_view type_name(const VokanData& v, int a) {
   if (!v.iatyp.allocated() || a < v.iatyp.lbound() || a > v.iatyp.ubound()) return {};
   const int t = v.iatyp(a);
   if (!v.attyp.allocated() || t < 1 || t > v.nattyp || t > v.attyp.ubound()) return {};
   return v.attyp(t);
 }
 
-std::string_view atom_name(int a) {
-  const FArray<std::string>& n = vokandata.anam;
+std::string_view atom_name(const VokanData& v, int a) {
+  const FArray<std::string>& n = v.anam;
   if (!n.allocated() || a < n.lbound() || a > n.ubound()) return {};
   return n(a);
 }
 
-std::string_view residue_id(int r) {
-  const FArray<std::string>& n = vokandata.rnum;
+std::string_view residue_id(const VokanData& v, int r) {
+  const FArray<std::string>& n = v.rnum;
   if (!n.allocated() || r < n.lbound() || r > n.ubound()) return {};
   return n(r);
 }
 
 // One item of a residue list: "*", a pattern, or a range p..q / p-q.
-void mark_residue_item(std::string_view item, std::vector<char>& residues) {
-  const int nr = vokandata.nr;
+void mark_residue_item(const VokanData& v, std::string_view item, std::vector<char>& residues) {
+  const int nr = v.nr;
   item = item.substr(0, std::min(item.size(), max_item));
   if (item == "*") {
     for (int r = 1; r <= nr; ++r) residues[std::size_t(r)] = 1;
@@ -109,33 +104,33 @@ void mark_residue_item(std::string_view item, std::vector<char>& residues) {
   int first = 0, last = 0;
   if (sep == std::string_view::npos) {
     for (int r = 1; r <= nr && first == 0; ++r)
-      if (match(residue_id(r), item)) first = r;
+      if (match(residue_id(v, r), item)) first = r;
     last = first;
   } else {
     const std::string_view p = item.substr(0, sep), q = item.substr(sep + width);
     if (p.empty()) first = 1;
     for (int r = 1; r <= nr && first == 0; ++r)
-      if (match(residue_id(r), p)) first = r;
+      if (match(residue_id(v, r), p)) first = r;
     if (q.empty()) last = nr;
     for (int r = nr; r >= 1 && last == 0; --r)
-      if (match(residue_id(r), q)) last = r;
+      if (match(residue_id(v, r), q)) last = r;
   }
   if (first < 1 || first > last || last > nr) return;
   for (int r = first; r <= last; ++r) residues[std::size_t(r)] = 1;
 }
 
-void mark_residues(std::string_view word, std::vector<char>& residues) {
+void mark_residues(const VokanData& v, std::string_view word, std::vector<char>& residues) {
   std::string items;
   for (char c : word)
     if (c != ':' && c != ' ') items.push_back(c);
   if (items.empty() || items == "*") {
-    for (int r = 1; r <= vokandata.nr; ++r) residues[std::size_t(r)] = 1;
+    for (int r = 1; r <= v.nr; ++r) residues[std::size_t(r)] = 1;
     return;
   }
   std::size_t p = 0;
   for (;;) {
     const std::size_t comma = items.find(',', p);
-    mark_residue_item(std::string_view(items).substr(p, comma == std::string::npos ? std::string::npos : comma - p),
+    mark_residue_item(v, std::string_view(items).substr(p, comma == std::string::npos ? std::string::npos : comma - p),
                       residues);
     if (comma == std::string::npos) break;
     p = comma + 1;
@@ -148,12 +143,10 @@ bool is_operator_word(std::string_view w) {
 
 }  // namespace
 
-void reset_select() { selectdata = SelectData{}; }
-
-void select(std::string_view text, FArray<bool>& selection, int mode, bool& error) {
+void select(SelectState& s, std::string_view text, FArray<bool>& selection, int mode, bool& error) {
   error = false;
-  size_to_atoms(selection);
-  const VokanData& v = vokandata;
+  const VokanData& v = s.vokandata;
+  size_to_atoms(v, selection);
   const int na = std::max(v.na, 0), nr = std::max(v.nr, 0);
   std::string_view rest = skip_separators(rtrim(text));
   if (rest.empty() || rest == "*") {
@@ -181,13 +174,13 @@ void select(std::string_view text, FArray<bool>& selection, int mode, bool& erro
         const int r = v.iar.allocated() && a <= v.iar.ubound() ? v.iar(a) : 0;
         const bool in_residues = no_residue_word || (r >= 1 && r <= nr && residues[std::size_t(r)]);
         const bool t = (no_atom_word || atoms[std::size_t(a)]) && in_residues;
-        bool& s = selection(a);
+        bool& x = selection(a);
         switch (pending) {
-          case '=': s = t; break;
-          case '+': s = s || t; break;
+          case '=': x = t; break;
+          case '+': x = x || t; break;
           case '-':
-          case '!': s = s && !t; break;
-          case '/': s = s && t; break;
+          case '!': x = x && !t; break;
+          case '/': x = x && t; break;
         }
       }
       if (word.empty()) return;
@@ -200,55 +193,55 @@ void select(std::string_view text, FArray<bool>& selection, int mode, bool& erro
 
     const char c = word[0];
     if (word == "BACKBONE" && mode == 1) {
-      mark_backbone(atoms);
+      mark_backbone(v, atoms);
       no_atom_word = false;
     } else if (word == "WITHCOORDALL") {
-      mark_with_coordinates(atoms);
+      mark_with_coordinates(v, atoms);
       no_atom_word = false;
     } else if (is_letter(c) || c == '*' || c == '?') {
       bool missing = true;
-      if (!selectdata.slinit) recsel(word, stored, mode, missing);
+      if (!s.selectdata.slinit) recsel(s, word, stored, mode, missing);
       if (!missing) {
         // A stored selection adds its atoms like any other atom word of the term.
         for (int a = 1; a <= na; ++a)
           if (stored(a)) atoms[std::size_t(a)] = 1;
       } else {
         for (int a = 1; a <= na; ++a)
-          if (match(atom_name(a), word)) atoms[std::size_t(a)] = 1;
+          if (match(atom_name(v, a), word)) atoms[std::size_t(a)] = 1;
       }
       no_atom_word = false;
     } else if (c == '&') {
       const std::string_view pattern = word.substr(1);
       for (int a = 1; a <= na; ++a)
-        if (match(type_name(a), pattern)) atoms[std::size_t(a)] = 1;
+        if (match(type_name(v, a), pattern)) atoms[std::size_t(a)] = 1;
       no_atom_word = false;
     } else if (c == '~') {
       const std::string_view pattern = word.substr(1);
       for (int a = 1; a <= na; ++a)
-        if (!match(atom_name(a), pattern)) atoms[std::size_t(a)] = 1;
+        if (!match(atom_name(v, a), pattern)) atoms[std::size_t(a)] = 1;
       no_atom_word = false;
     } else {
-      mark_residues(word, residues);
+      mark_residues(v, word, residues);
       no_residue_word = false;
     }
   }
 }
 
-void getsel(std::string_view name, int mode, FArray<bool>& selection) {
+int getsel(SelectState& s, std::string_view name, int mode, FArray<bool>& selection) {
   // Only atom selections exist in this program; the other modes have no objects to select.
-  if (mode != 1) fatmsg("Illegal selection mode.");
-  const int na = std::max(vokandata.na, 0);
+  if (mode != 1) fatmsg(s, "Illegal selection mode.");
+  const VokanData& v = s.vokandata;
+  const int na = std::max(v.na, 0);
   int count = 0;
-  if (!havpar(name)) {
-    size_to_atoms(selection);
-    for (int a = 1; a <= na; ++a) count += (selection(a) = current_asel(a)) ? 1 : 0;
-    selectdata.nsel = count;
-    return;
+  if (!havpar(s, name)) {
+    size_to_atoms(v, selection);
+    for (int a = 1; a <= na; ++a) count += (selection(a) = current_asel(v, a)) ? 1 : 0;
+    return count;
   }
-  std::string text(ltrim(getpar(name)));
+  std::string text(ltrim(getpar(s, name)));
   // The current selection is copied first: the caller may hand asel itself as the result.
   std::vector<char> current(std::size_t(na) + 1, 0);
-  for (int a = 1; a <= na; ++a) current[std::size_t(a)] = current_asel(a);
+  for (int a = 1; a <= na; ++a) current[std::size_t(a)] = current_asel(v, a);
 
   bool negate_current = false, negate_new = false;
   char op = 0;
@@ -269,10 +262,10 @@ void getsel(std::string_view name, int mode, FArray<bool>& selection) {
   }
 
   bool error = false;
-  select(text, selection, mode, error);
+  select(s, text, selection, mode, error);
   if (error) {
-    const std::string q = strq(text);
-    fatmsg("Illegal selection " + q + ".");
+    const std::string q = strq(s, text);
+    fatmsg(s, "Illegal selection " + q + ".");
   }
   for (int a = 1; a <= na; ++a) {
     const bool n = selection(a) != negate_new;
@@ -284,50 +277,33 @@ void getsel(std::string_view name, int mode, FArray<bool>& selection) {
     selection(a) = r;
     if (r) ++count;
   }
-  selectdata.nsel = count;
+  return count;
 }
 
-void savsel(int mode) {
-  SelectData& s = selectdata;
-  if (!s.slinit && mode != 0) return;
-  s.nasl = s.ndsl = 0;
-  s.aslnam.deallocate();
-  s.dslnam.deallocate();
-  s.asl.deallocate();
-  s.dsl.deallocate();
-  s.slinit = false;
+void savsel(SelectState& s, int mode) {
+  SelectData& d = s.selectdata;
+  if (!d.slinit && mode != 0) return;
+  d.nasl = 0;
+  d.aslnam.deallocate();
+  d.asl.deallocate();
+  d.slinit = false;
 }
 
-void recsel(std::string_view name, FArray<bool>& selection, int mode, bool& error) {
+void recsel(SelectState& s, std::string_view name, FArray<bool>& selection, int mode, bool& error) {
   error = true;
-  const SelectData& s = selectdata;
-  if (s.slinit) return;
-  if (mode != 1) fatmsg("Illegal selection save mode.");
+  const SelectData& d = s.selectdata;
+  if (d.slinit) return;
+  if (mode != 1) fatmsg(s, "Illegal selection save mode.");
   const std::string key = field(name, selection_name_width);
-  for (int k = 1; k <= s.nasl; ++k) {
-    if (!s.aslnam.allocated() || k > s.aslnam.ubound() || field(s.aslnam(k), selection_name_width) != key) continue;
-    if (!s.asl.allocated() || k > s.asl.ubound(1)) return;
-    size_to_atoms(selection);
-    const int rows = std::min(vokandata.na, s.asl.ubound(0));
+  for (int k = 1; k <= d.nasl; ++k) {
+    if (!d.aslnam.allocated() || k > d.aslnam.ubound() || field(d.aslnam(k), selection_name_width) != key) continue;
+    if (!d.asl.allocated() || k > d.asl.ubound(1)) return;
+    size_to_atoms(s.vokandata, selection);
+    const int rows = std::min(s.vokandata.na, d.asl.ubound(0));
     selection.fill(false);
-    for (int a = 1; a <= rows; ++a) selection(a) = s.asl(a, k);
+    for (int a = 1; a <= rows; ++a) selection(a) = d.asl(a, k);
     error = false;
     return;
-  }
-}
-
-void msplit(FArray<std::string>& prefixes, FArray<int>& numbers, FArray<std::string>& suffixes, bool& anyprefix) {
-  const int nr = std::max(vokandata.nr, 0);
-  prefixes.allocate(Dim(nr));
-  numbers.allocate(Dim(nr));
-  suffixes.allocate(Dim(nr));
-  anyprefix = false;
-  for (int r = 1; r <= nr; ++r) {
-    RSplit s = rsplit(residue_id(r), 0);
-    anyprefix = anyprefix || !is_blank(s.head);
-    prefixes(r) = std::move(s.head);
-    numbers(r) = s.number;
-    suffixes(r) = std::move(s.tail);
   }
 }
 

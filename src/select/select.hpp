@@ -19,35 +19,29 @@ namespace veldrix {
 
 constexpr std::size_t selection_name_width = 20;
 
+// The store of named atom selections.
 struct SelectData {
-  bool slinit = true;  // the store of named selections is not set up yet
-  int nasl = 0;        // stored atom selections
-  int ndsl = 0;        // stored dihedral-angle selections
-  FArray<std::string> aslnam, dslnam;  // (nasl), (ndsl) names, 20 characters
-  FArray<bool, 2> asl;                 // (na, nasl) one column per stored atom selection
-  FArray<bool, 2> dsl;                 // (nd, ndsl)
-  int nsel = 0;                        // selected atoms after the last getsel
+  bool slinit = true;          // the store is not set up yet
+  int nasl = 0;                // stored atom selections
+  FArray<std::string> aslnam;  // (nasl) names, 20 characters
+  FArray<bool, 2> asl;         // (na, nasl) one column per stored selection
 };
-inline SelectData selectdata;
-void reset_select();
+
+struct SelectState;
 
 // Evaluates the command parameter `name` as a selection (mode 1: atoms) into
 // selection(1..na), combining it with the current asel when the value starts
 // with "+", "-" or "/" (each optionally with "!"). Without the parameter the
-// result is asel itself. Sets selectdata.nsel.
-void getsel(std::string_view name, int mode, FArray<bool>& selection);
+// result is asel itself. Returns the number of atoms selected.
+int getsel(SelectState& s, std::string_view name, int mode, FArray<bool>& selection);
 
 // Evaluates one expression into selection(1..na). error is set when a word is
 // longer than the 200 characters an expression word may have.
-void select(std::string_view text, FArray<bool>& selection, int mode, bool& error);
+void select(SelectState& s, std::string_view text, FArray<bool>& selection, int mode, bool& error);
 
 // mode 0: empty the store (new molecule); otherwise set it up on first use.
-void savsel(int mode);
+void savsel(SelectState& s, int mode);
 // Copies the stored atom selection `name`; error stays true when there is none.
-void recsel(std::string_view name, FArray<bool>& selection, int mode, bool& error);
-
-// Splits every residue identifier into text prefix, number and text suffix
-// (arrays 1..nr); anyprefix tells whether some prefix is not blank.
-void msplit(FArray<std::string>& prefixes, FArray<int>& numbers, FArray<std::string>& suffixes, bool& anyprefix);
+void recsel(SelectState& s, std::string_view name, FArray<bool>& selection, int mode, bool& error);
 
 }  // namespace veldrix

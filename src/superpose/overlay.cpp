@@ -8,31 +8,17 @@
 #include <vector>
 
 #include "command/message.hpp"
-#include "molecule/vokandata.hpp"
+#include "superpose/state.hpp"
 #include "superpose/rmsd.hpp"
 
 namespace veldrix {
 
 namespace {
 
-// Coordinates of magnitude 1.0e8 or more count as undefined in the ensemble RMSD.
-constexpr double coordinate_limit = 1.0e8;
-
-// Scratch of armsd, kept between calls so that the hot loop does not allocate.
-struct ArmsdScratch {
-  std::vector<int> atoms;     // usable atoms, ascending
-  std::vector<double> p;      // 3 x nu x (nsstr + 1): mean structure first, then the members
-  std::vector<double> dist;   // per usable atom: summed distance to the mean
-};
-thread_local ArmsdScratch scratch;
-
 // Coordinates of atom a of a structure are base[3a .. 3a+2], base being its column 0.
 const double* structure_base(const VokanData& v, int s) { return v.coo.ptr(1, v.col(s, 0)); }
 
-bool defined(const double* c) {
-  return std::fabs(c[0]) < coordinate_limit && std::fabs(c[1]) < coordinate_limit &&
-         std::fabs(c[2]) < coordinate_limit;
-}
+bool defined(const double* c) { return known_coordinate(c[0]) && known_coordinate(c[1]) && known_coordinate(c[2]); }
 
 // Segments of the residue flags f(1..nr+1): maximal runs of true.
 int count_segments(const FArray<bool>& f, int nr) {
@@ -55,12 +41,12 @@ int segment_change(const FArray<bool>& f, int r) {
 
 }  // namespace
 
-double armsd(const FArray<bool>& sel, int /*mode: only 0 is used*/) {
-  VokanData& v = vokandata;
+double armsd(SuperposeState& s, const FArray<bool>& sel) {
+  VokanData& v = s.vokandata;
   const int ns = v.nsstr;
   if (ns < 2 || !sel.allocated()) return -1.0;
 
-  ArmsdScratch& w = scratch;
+  ArmsdScratch& w = s.armsd_scratch;
   w.atoms.clear();
   const int limit = std::min(v.na, sel.ubound());
   for (int a = std::max(1, sel.lbound()); a <= limit; ++a)
@@ -81,7 +67,7 @@ double armsd(const FArray<bool>& sel, int /*mode: only 0 is used*/) {
     w.p.resize(block * (std::size_t(ns) + 1));
     w.dist.assign(std::size_t(nu), 0.0);
   } catch (const std::bad_alloc&) {
-    aloerr("rmsd", 47);
+    aloerr(s, "rmsd", 47);
   }
   auto member = [&](int k) { return std::span<double>(w.p.data() + block * std::size_t(k), block); };
 
@@ -129,10 +115,10 @@ double armsd(const FArray<bool>& sel, int /*mode: only 0 is used*/) {
   return sum / ns;
 }
 
-void ovrlay(const FArray<bool>& keep, double gap, double decrease, double absdecrease, int gapwidth,
-            FArray<bool>& f, double upper_rmsd) {
-  VokanData& v = vokandata;
-  if (v.nsstr == 0) fatmsg("No structures selected.");
+void ovrlay(SuperposeState& state, const FArray<bool>& keep, double gap, double decrease, double absdecrease,
+            int gapwidth, FArray<bool>& f, double upper_rmsd) {
+  VokanData& v = state.vokandata;
+  if (v.nsstr == 0) fatmsg(state, "No structures selected.");
   if (v.na < 1 || !v.asel.allocated()) return;
   bool any = false;
   for (int a = 1; a <= v.na && !any; ++a) any = v.asel(a);
@@ -162,7 +148,7 @@ void ovrlay(const FArray<bool>& keep, double gap, double decrease, double absdec
   FArray<bool> trial = s;
   const auto rmsd_without = [&](int r) {
     for (int a = first(r); a <= last(r); ++a) trial(a) = false;
-    const double value = armsd(trial, 0);
+    const double value = armsd(state, trial);
     for (int a = first(r); a <= last(r); ++a) trial(a) = s(a);
     return value;
   };
@@ -171,7 +157,7 @@ void ovrlay(const FArray<bool>& keep, double gap, double decrease, double absdec
     const int nres0 = nres;
     const int seg0 = count_segments(f, nr);
     const int g0 = gaps_of(seg0);
-    const double r0 = armsd(s, 0);  // also refreshes adisp
+    const double r0 = armsd(state, s);  // also refreshes adisp
     if (r0 < upper_rmsd || r0 <= 0.0) break;
 
     // Residues without a selected neighbour go first.
@@ -201,7 +187,7 @@ void ovrlay(const FArray<bool>& keep, double gap, double decrease, double absdec
         }
       const double avg = count > 0 ? sum / count : 0.0;
       const int g = gaps_of(seg0 + segment_change(f, r));
-      if (g < g0) fatmsg("Error in structure overlay.");
+      if (g < g0) fatmsg(state, "Error in structure overlay.");
       const int t = g == g0 ? 1 : 2;
       if (avg >= value[t]) {
         cand[t] = r;

@@ -201,7 +201,7 @@ void svd(std::span<double> a_, int m, int n, int mp, int np, std::span<double> w
         }
         break;
       }
-      if (its == 30) fatmsg("SVDCMP: No convergence in 30 iterations");
+      if (its == 30) fatal_text("SVDCMP: No convergence in 30 iterations");
 
       // Shift from the bottom 2 x 2 minor.
       double x = w[l];

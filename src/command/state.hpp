@@ -1,0 +1,18 @@
+// The state that the commands of one run share: printed lines, parsed parameters, variables, phase times.
+#pragma once
+
+#include "command/message.hpp"
+#include "command/params.hpp"
+#include "util/profile.hpp"
+
+namespace veldrix {
+
+// The bottom of a session's state; each subsystem above adds its own modules.
+struct CommandState {
+  PrintData printdata;
+  ParamData paramdata;
+  VarData vardata;
+  Profile profile;
+};
+
+}  // namespace veldrix
