@@ -1,169 +1,109 @@
-// The message facility: levels, prefixes, line breaks, placeholders and the argument queue.
+// Messages: levels, prefixes, "@/" line breaks, placeholders, the argument queue, fatal texts.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "command/message.hpp"
-#include "command/praxel.hpp"
+#include "command/state.hpp"
 #include "test_support.hpp"
 
 namespace veldrix {
 namespace {
 
-using testing::Captured;
-using testing::stop_status;
+using testing::fatal_of;
+using testing::printed;
+using testing::stop_of;
 
-TEST(Putlin, LineBreaksGiveEmptyFirstAndLastLines) {
-  Captured c;
-  putlin(2, "@/abc@/");
-  EXPECT_EQ(c.text(), " \n    abc\n \n");
-}
-
-TEST(Putlin, PrefixesAndContinuationIndentByLevel) {
-  Captured c;
-  wrnmsg("w@/x");
-  errmsg("e@/y");
-  putlin(10, "plain@/more");
-  putlin(1, "info@/next");
-  EXPECT_EQ(c.text(),
+TEST(Putlin, PrefixesLineBreaksAndContinuationIndent) {
+  CommandState s;
+  putlin(s, 2, "@/abc@/");
+  wrnmsg(s, "w@/x");
+  putlin(s, -2, "e@/y");
+  putlin(s, 10, "plain@/more");
+  putlin(s, 1, "info  @/next");
+  putlin(s, 10, "@_   a   b  " + strp(s, "  c   d"));
+  const std::string ranges(1500, 'x');
+  putlin(s, 2, "Optimal range " + strp(s, ranges) + ": end");
+  EXPECT_EQ(printed(s),
+            " \n    abc\n \n"
             "*** WARNING: w\n             x\n"
             "*** ERROR: e\n           y\n"
             "plain\nmore\n"
-            "    info\n    next\n");
+            "    info\n    next\n"
+            "a b c d\n"
+            "    Optimal range " + ranges + ": end\n");
+  EXPECT_EQ(s.printdata.warnings, std::vector<std::string>{"w\n             x"});
 }
 
-TEST(Putlin, FatalPrintsAlignedContinuationAndStopsWithStatusOne) {
-  Captured c;
-  EXPECT_EQ(stop_status([] { fatmsg("a@/b"); }), 1);
-  EXPECT_EQ(c.text(), "*** FATAL ERROR: a\n                 b\n");
+TEST(Putlin, InformationLevelDecidesWhatIsShownAndEveryCallEmptiesTheQueue) {
+  CommandState s;
+  putlin(s, 3, "hidden " + intp(s, 1));
+  putlin(s, 13, "hidden too");
+  putlin(s, 0, "never");
+  putlin(s, 12, "shown");
+  putlin(s, 2, "shown too");
+  EXPECT_EQ(printed(s), "shown\n    shown too\n");
+  EXPECT_EQ(intp(s, 7), "%Ad") << "the hidden message emptied the queue";
+  s.printdata.infos = 0;
+  s.printdata.lines.clear();
+  putlin(s, 2, "quiet");
+  wrnmsg(s, "loud");
+  EXPECT_EQ(printed(s), "*** WARNING: loud\n");
 }
 
-TEST(Putlin, InformationLevelDecidesWhatIsShown) {
-  Captured c;
-  putlin(3, "hidden");
-  putlin(13, "hidden too");
-  putlin(12, "shown");
-  putlin(2, "shown too");
-  EXPECT_EQ(c.text(), "shown\n    shown too\n");
-  praxeldata.iured = 1;
-  c.clear();
-  putlin(2, "quiet");
-  putlin(12, "quiet");
-  wrnmsg("loud");
-  EXPECT_EQ(c.text(), "*** WARNING: loud\n");
+TEST(Fatal, MessagesAreCarriedNotPrinted) {
+  CommandState s;
+  const std::optional<Stop> stop = stop_of([&] { fatmsg(s, "a " + strq(s, "x") + "@/b"); });
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stop->status, 1);
+  EXPECT_EQ(stop->message, "a \"x\"\n                 b");
+  EXPECT_TRUE(s.printdata.lines.empty());
+  EXPECT_EQ(s.printdata.narg, 0);
+  EXPECT_EQ(fatal_of([] { fatal_text("No rotatable dihedral angles."); }), "No rotatable dihedral angles.");
+  EXPECT_EQ(fatal_of([&] { aloerr(s, "build", 12); }), "Memory allocation error in line 12 of \"build\".");
+  EXPECT_EQ(fatal_of([&] { cannot_read(s, 3, "ATOM  x"); }), "Cannot read line 3:\n                 ATOM  x");
+  const std::optional<Stop> end = stop_of([] { stopit(0); });
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->status, 0);
+  EXPECT_EQ(end->message, "");
 }
 
-TEST(Putlin, ErrorLevelSetsTheErrorFlagWarningDoesNot) {
-  Captured c;
-  wrnmsg("w");
-  EXPECT_FALSE(haverr());
-  errmsg("e");
-  EXPECT_TRUE(haverr());
+TEST(PrintArguments, TokensSlotsAndExpansion) {
+  CommandState s;
+  EXPECT_EQ(realf(s, 0.5238, 0, 2), "%A  0. 2f");
+  EXPECT_EQ(intp(s, -42), "%Bd");
+  EXPECT_EQ(strq(s, "CA"), "\"%Cs\"");
+  EXPECT_EQ(plural(s, 3, "residue"), "%Dd %Es");
+  EXPECT_EQ(plural(s, 1, "gap"), "%Fd %Gs");
+  EXPECT_EQ(plural(s, 0, "gap"), "%Hd %Is");
+  EXPECT_EQ(strp(s, "   "), "%Js");
+  putlin(s, 10, "RMSD %A  0. 2f A, %Fd %Gs, %Dd %Es, %Hd %Is, atom \"%Cs\", n=%Bd.[%Js]");
+  EXPECT_EQ(printed(s), "RMSD 0.52 A, 1 gap, 3 residues, 0 gaps, atom \"CA\", n=-42.[]\n");
 }
 
-TEST(Putlin, SqueezeMarkerShrinksBlanks) {
-  Captured c;
-  putlin(10, "@_   a   b  " + strp("  c   d"));
-  EXPECT_EQ(c.text(), "a b c d\n");
+TEST(PrintArguments, TheThirtiethArgumentIsFatal) {
+  for (const bool use_plural : {false, true}) {
+    CommandState s;
+    for (int i = 0; i < (use_plural ? 28 : 29); ++i) intp(s, i);
+    EXPECT_EQ(fatal_of([&] { use_plural ? plural(s, 2, "gap") : intp(s, 99); }), "Too many print arguments.");
+  }
 }
 
-TEST(Putlin, LongMessagesArePrintedWhole) {
-  Captured c;
-  const std::string ranges(1500, 'x');
-  putlin(2, "Optimal range " + strp(ranges) + ": end");
-  EXPECT_EQ(c.text(), "    Optimal range " + ranges + ": end\n");
-}
-
-TEST(Putlin, EveryCallEmptiesTheQueue) {
-  Captured c;
-  intp(1);
-  intp(2);
-  putlin(3, "not shown");
-  EXPECT_EQ(printdata.narg, 0);
-  EXPECT_EQ(intp(7), "%Ad");
-}
-
-TEST(PrintArguments, TokensNameTheirSlots) {
-  Captured c;
-  EXPECT_EQ(realf(0.5238, 0, 2), "%A  0. 2f");
-  EXPECT_EQ(intp(42), "%Bd");
-  EXPECT_EQ(strq("CA"), "\"%Cs\"");
-  EXPECT_EQ(plural(3, "residue"), "%Dd %Es");
-  EXPECT_EQ(strp("x"), "%Fs");
-  EXPECT_EQ(printdata.narg, 6);
-}
-
-TEST(PrintArguments, ExpansionOfEveryKind) {
-  Captured c;
-  const std::string t = "RMSD " + realf(0.5238, 0, 2) + " A, " + plural(1, "gap") + ", " + plural(3, "residue") +
-                        ", atom " + strq("CA") + ", n=" + intp(-42) + ".";
-  putlin(2, t);
-  EXPECT_EQ(c.text(), "    RMSD 0.52 A, 1 gap, 3 residues, atom \"CA\", n=-42.\n");
-}
-
-TEST(PrintArguments, PluralOfZeroTakesTheS) {
-  Captured c;
-  putlin(10, plural(0, "gap"));
-  EXPECT_EQ(c.text(), "0 gaps\n");
-}
-
-TEST(PrintArguments, BlankTextMakesItsPlaceholderVanish) {
-  Captured c;
-  putlin(10, "[" + strp("   ") + "]");
-  EXPECT_EQ(c.text(), "[]\n");
-}
-
-TEST(PrintArguments, ThirtiethArgumentIsFatal) {
-  Captured c;
-  for (int i = 0; i < 29; ++i) intp(i);
-  EXPECT_EQ(stop_status([] { intp(99); }), 1);
-  EXPECT_EQ(c.text(), "*** FATAL ERROR: Too many print arguments.\n");
-}
-
-TEST(PrintArguments, PluralNeedsTwoFreeSlots) {
-  Captured c;
-  for (int i = 0; i < 28; ++i) intp(i);
-  EXPECT_EQ(stop_status([] { plural(2, "gap"); }), 1);
-}
-
-TEST(Fmtstr, PercentSignsAndUnterminatedPlaceholders) {
-  Captured c;
-  EXPECT_EQ(fmtstr("100%"), "100");
-  EXPECT_EQ(fmtstr("a %% b"), "a % b");
-  EXPECT_EQ(fmtstr("x%12%y"), "x%y");
-}
-
-TEST(Fmtstr, UnletteredPlaceholdersTakeConsecutiveSlots) {
-  Captured c;
-  printdata.sarg[1] = "one";
-  printdata.sarg[2] = "two";
-  EXPECT_EQ(fmtstr("%s-%s"), "one-two");
-  printdata.iarg[2] = 5;
-  EXPECT_EQ(fmtstr("%Bd/%s"), "5/one");
-}
-
-TEST(Fmtstr, RealsRoundToTheirDecimals) {
-  Captured c;
-  printdata.rarg[1] = 0.125;
-  printdata.rarg[2] = 12.3456;
-  printdata.rarg[3] = 0.0;
-  EXPECT_EQ(fmtstr("%A  0. 2f|%B  0. 1f|%C  0. 3f"), "0.12|12.3|0.000");
-}
-
-TEST(Fmtstr, ExplicitWidthRightAdjusts) {
-  Captured c;
-  printdata.iarg[1] = 7;
-  EXPECT_EQ(fmtstr("[%A3d]"), "[  7]");
-}
-
-TEST(Aloerr, NamesFileAndLine) {
-  Captured c;
-  EXPECT_EQ(stop_status([] { aloerr("build", 12); }), 1);
-  EXPECT_EQ(c.text(), "*** FATAL ERROR: Memory allocation error in line 12 of \"build\".\n");
-}
-
-TEST(Inflev, IsTheLargerLevel) {
-  Captured c;
-  praxeldata.infof = 7;
-  EXPECT_EQ(inflev(), 7);
+TEST(Fmtstr, PlaceholdersWidthsDecimalsAndPercentSigns) {
+  PrintData p;
+  p.sarg[1] = "one", p.sarg[2] = "two";
+  p.iarg[1] = 7, p.iarg[2] = 5;
+  p.rarg[1] = 0.125, p.rarg[2] = 12.3456, p.rarg[3] = 0.0;
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"100%", "100"}, {"a %% b", "a % b"}, {"x%12%y", "x%y"},
+      {"%s-%s", "one-two"}, {"%Bd/%s", "5/one"},
+      {"%A  0. 2f|%B  0. 1f|%C  0. 3f", "0.12|12.3|0.000"},
+      {"[%A3d]", "[  7]"}, {"[%A5s]", "[  one]"}, {"[%A 1d]", "[7]"},
+      {"%Zd", "0"}, {"%A", ""},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(fmtstr(p, text), want) << text;
+  EXPECT_EQ(squeze("   a   b  c "), "a b c ");
 }
 
 }  // namespace

@@ -1,20 +1,19 @@
-// Parameter templates: matching, conversion, defaults, variables and every refusal.
+// Parameter templates: positions, abbreviations, options and exclusion groups, defaults, bounds,
+// ranges, file extensions, variables, and every refusal.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "command/eva.hpp"
 #include "command/params.hpp"
-#include "command/praxel.hpp"
+#include "command/state.hpp"
 #include "test_support.hpp"
 
 namespace veldrix {
 namespace {
 
-using testing::Captured;
-using testing::stop_status;
+using testing::fatal_of;
 using Words = std::vector<std::string>;
 
 const std::string read_first =
@@ -25,26 +24,15 @@ const std::string structures_first =
     "action=insert|mean|list|clear|copy|select|sort|violate|secondary|hbonds|swap|calibrate|overlay|radius|"
     "peakvolumes=list **";
 const std::string overlay =
-    "keep=*= decrease=@r=1.2 absdecrease=@r=1.6 gap=@r=0.4 gapwidth=@i=3 "
-    "minimum=@i=8 buffer=@i=3 upper_rmsd=@r=0.1";
+    "keep=*= decrease=@r=1.2 absdecrease=@r=1.6 gap=@r=0.4 gapwidth=@i=3 minimum=@i=8 buffer=@i=3 upper_rmsd=@r=0.1";
 const std::string abbrev = "gapwidth=@i=3 gap=@r=0.4 str*ucture=@i=1 *file=*=x";
 
-class Params : public ::testing::Test {
- protected:
-  Captured cap;
-  std::string fatal(const std::function<void()>& f) {
-    cap.clear();
-    EXPECT_EQ(stop_status(f), std::optional<int>(1));
-    return cap.text();
-  }
-  void define_variable(const std::string& name, const std::string& value) {
-    vardata.var.push_back(name);
-    vardata.vardef.push_back(value);
-    vardata.nvar = int(vardata.var.size());
-  }
-};
+void define(CommandState& s, const std::string& name, const std::string& value) {
+  s.vardata.var.push_back(name);
+  s.vardata.vardef.push_back(value);
+}
 
-TEST_F(Params, EveryRefusalStopsWithItsMessage) {
+TEST(Params, EveryRefusalStopsWithItsMessage) {
   struct Case {
     Words words;
     std::string templ, message;
@@ -82,207 +70,185 @@ TEST_F(Params, EveryRefusalStopsWithItsMessage) {
       {{"x"}, "f=@f.$nope", R"(Illegal use of "$" in format.)"},
   };
   for (const Case& c : cases) {
+    CommandState s;
     Words w = c.words;
-    EXPECT_EQ(fatal([&] { params(w, c.templ); }), "*** FATAL ERROR: " + c.message + "\n") << c.templ;
+    EXPECT_EQ(fatal_of([&] { params(s, w, c.templ); }), c.message) << c.templ;
   }
 }
 
-TEST_F(Params, ReadCommandFileNames) {
+TEST(Params, FileNamesTakeTheExtensionOfTheirFormat) {
+  CommandState s;
   for (const auto& [given, file] : std::vector<std::pair<std::string, std::string>>{
            {"prot", "prot.pdb"}, {"prot.ent", "prot.ent"}, {"dir.x/prot", "dir.x/prot.pdb"}, {"prot|", "prot"},
            {"disk:model", "disk:model.pdb"}, {"[a.b]model", "[a.b]model.pdb"}, {"*", "*"}}) {
     Words w{"pdb", given, "unknown=skip", "chains=*"};
-    params(w, read_first);
-    EXPECT_EQ(getpar("file"), file) << given;
-    EXPECT_EQ(iparam("action"), 5);
+    params(s, w, read_first);
+    EXPECT_EQ(getpar(s, "file"), file) << given;
+    EXPECT_EQ(iparam(s, "action"), 5);
     EXPECT_EQ(w, Words{"chains=*"}) << "only the unknown name=value word is handed back";
   }
   Words named{"file=prot", "action=li"};  // the extension follows the action even when named later
-  params(named, read_first);
-  EXPECT_EQ(getpar("file"), "prot.lib");
+  params(s, named, read_first);
+  EXPECT_EQ(getpar(s, "file"), "prot.lib");
   Words lib{"lib", ""};  // the run script's empty library word fills the file parameter
-  params(lib, read_first);
-  EXPECT_TRUE(havpar("file"));
-  EXPECT_EQ(getpar("file"), "");
-  EXPECT_EQ(getpar("unknown"), "error");
-  EXPECT_FALSE(havpar("unknown"));
-  Words own{"prot.pdb", "unknown=skip", "chains=*"};
-  params(own, "file=* ** unknown=error|warning|skip=error");
-  EXPECT_EQ(getpar("file"), "prot.pdb");
-  EXPECT_EQ(own, Words{"chains=*"});
+  params(s, lib, read_first);
+  EXPECT_TRUE(havpar(s, "file"));
+  EXPECT_EQ(getpar(s, "file"), "");
+  EXPECT_EQ(getpar(s, "unknown"), "error");
+  EXPECT_FALSE(havpar(s, "unknown"));
   Words ext{"dat", "x"};
-  params(ext, "kind=* f=@f.$kind.gz");
-  EXPECT_EQ(getpar("f"), "x.dat.gz");
+  params(s, ext, "kind=* f=@f.$kind.gz");
+  EXPECT_EQ(getpar(s, "f"), "x.dat.gz");
 }
 
-TEST_F(Params, KeywordsOptionsAndAbbreviations) {
+TEST(Params, KeywordsOptionsGroupsAndAbbreviations) {
+  CommandState s;
   for (const auto& [word, value, pos] : std::vector<std::tuple<std::string, std::string, int>>{
            {"unknown=sk", "skip", 3}, {"unknown=w", "warning", 2}, {"unk=error", "error", 1}}) {
     Words w{"prot", "x", word};
-    params(w, read_first);
-    EXPECT_EQ(getpar("unknown"), value) << word;
-    EXPECT_EQ(iparam("unknown"), pos) << word;
-    EXPECT_EQ(iparam("action"), 14) << "an exact keyword is taken";
+    params(s, w, read_first);
+    EXPECT_EQ(getpar(s, "unknown"), value) << word;
+    EXPECT_EQ(iparam(s, "unknown"), pos) << word;
+    EXPECT_EQ(iparam(s, "action"), 14) << "an exact keyword wins over longer ones";
   }
   std::string any = "c";
   EXPECT_EQ(inlist(any, "alpha|beta|*"), 3);
 
   Words opts{"chains=A", "bfac", "new"};
-  params(opts, read_pdb);
-  EXPECT_EQ(iparam("structure"), 1);
-  EXPECT_FALSE(havpar("structure"));
-  EXPECT_EQ(getpar("chains"), "A");
-  EXPECT_TRUE(option("bfactor") && option("new"));
-  EXPECT_FALSE(option("append"));
-  EXPECT_EQ(paramdata.nopt, 7);
+  params(s, opts, read_pdb);
+  EXPECT_EQ(iparam(s, "structure"), 1);
+  EXPECT_FALSE(havpar(s, "structure"));
+  EXPECT_EQ(getpar(s, "chains"), "A");
+  EXPECT_TRUE(option(s, "bfactor") && option(s, "new"));
+  EXPECT_FALSE(option(s, "append"));
 
   Words group{"slow", "verb"};
-  params(group, "n=@i=1 fast|slow|exact verbose");
-  EXPECT_TRUE(option("slow") && option("verbose"));
-  EXPECT_TRUE(paramdata.havex(2) && paramdata.havex(5)) << "groups are marked at their first option";
-  EXPECT_FALSE(paramdata.havex(3));
+  params(s, group, "n=@i=1 fast|slow|exact verbose");
+  EXPECT_TRUE(option(s, "slow") && option(s, "verbose"));
+  EXPECT_TRUE(s.paramdata.havex(2) && s.paramdata.havex(5)) << "groups are marked at their first option";
+  EXPECT_FALSE(s.paramdata.havex(3));
 
   Words names{"gap=0.35", "gapw=5", "str=2"};
-  params(names, abbrev);
-  EXPECT_DOUBLE_EQ(rparam("gap"), 0.35);
-  EXPECT_EQ(iparam("gapwidth"), 5);
-  EXPECT_EQ(iparam("structure"), 2);
+  params(s, names, abbrev);
+  EXPECT_DOUBLE_EQ(rparam(s, "gap"), 0.35);
+  EXPECT_EQ(iparam(s, "gapwidth"), 5);
+  EXPECT_EQ(iparam(s, "structure"), 2);
   Words pos{"4", "0.5", "6", "y"};
-  params(pos, abbrev);
-  EXPECT_EQ(getpar("file"), "y");
+  params(s, pos, abbrev);
+  EXPECT_EQ(getpar(s, "file"), "y");
   const std::vector<std::string> list{"minimum", "min"};
   EXPECT_EQ(icoman("mi", list), -1);
   EXPECT_EQ(icoman("mi", list, std::vector<std::size_t>{3, 1}), 2);
+  EXPECT_EQ(icoman("min", list), 2) << "an exact name wins";
 }
 
-TEST_F(Params, HandedBackWordsMoveToTheFront) {
+TEST(Params, HandedBackWordsMoveToTheFront) {
+  CommandState s;
   Words w{"1", "2", "b=7", "3"};
-  params(w, "a=* * b=*");
-  EXPECT_EQ(getpar("b"), "7");
+  params(s, w, "a=* * b=*");
+  EXPECT_EQ(getpar(s, "b"), "7");
   EXPECT_EQ(w, (Words{"2", "3"}));
   Words v{"1", "zz=5", "2", "b=7", "yy"};
-  params(v, "a=* ** b=*");
+  params(s, v, "a=* ** b=*");
   EXPECT_EQ(v, (Words{"zz=5", "2", "yy"}));
 }
 
-TEST_F(Params, StructuresCommandLineOfTheRun) {
+TEST(Params, StructuresOverlayCommandOfTheRun) {
+  CommandState s;
   Words w{"overlay", "gap=0.40", "decrease=1.20", "absdecrease=1.60", "gapwidth=03",
           "buffer=03", "minimum=08", "upper_rmsd=0.10"};
-  params(w, structures_first);
-  EXPECT_EQ(iparam("action"), 13);
-  setcmd("structures " + getpar("action"));
-  EXPECT_EQ(paramdata.prefix, "structures_overlay_");
-  params(w, overlay);
+  params(s, w, structures_first);
+  EXPECT_EQ(iparam(s, "action"), 13);
+  setcmd(s, "structures " + getpar(s, "action"));
+  EXPECT_EQ(s.paramdata.prefix, "structures_overlay_");
+  params(s, w, overlay);
   EXPECT_TRUE(w.empty());
-  EXPECT_DOUBLE_EQ(rparam("gap"), 0.40);
-  EXPECT_DOUBLE_EQ(rparam("decrease"), 1.20);
-  EXPECT_DOUBLE_EQ(rparam("absdecrease"), 1.60);
-  EXPECT_DOUBLE_EQ(rparam("upper_rmsd"), 0.10);
-  EXPECT_EQ(iparam("gapwidth"), 3);
-  EXPECT_EQ(iparam("buffer"), 3);
-  EXPECT_EQ(iparam("minimum"), 8);
-  EXPECT_FALSE(havpar("keep"));
+  EXPECT_EQ(std::make_tuple(rparam(s, "gap"), rparam(s, "decrease"), rparam(s, "absdecrease"), rparam(s, "upper_rmsd")),
+            std::make_tuple(0.40, 1.20, 1.60, 0.10));
+  EXPECT_EQ(std::make_tuple(iparam(s, "gapwidth"), iparam(s, "buffer"), iparam(s, "minimum")), std::make_tuple(3, 3, 8));
+  EXPECT_FALSE(havpar(s, "keep"));
 
   Words values{"minimum=2*4", "decrease=2"};  // only the first number counts; an integer is a real too
-  params(values, overlay);
-  EXPECT_EQ(iparam("minimum"), 2);
-  EXPECT_DOUBLE_EQ(rparam("decrease"), 2.0);
-  EXPECT_DOUBLE_EQ(rparam("gap"), 0.4);
-  EXPECT_EQ(eva("*****", 2).type, 0) << "asterisks hold no number";
+  params(s, values, overlay);
+  EXPECT_EQ(iparam(s, "minimum"), 2);
+  EXPECT_DOUBLE_EQ(rparam(s, "decrease"), 2.0);
+  EXPECT_DOUBLE_EQ(rparam(s, "gap"), 0.4);
 
   Words bare{"overlay", "gap"};  // a bare parameter name is a positional value
-  params(bare, structures_first);
-  params(bare, overlay);
-  EXPECT_EQ(getpar("keep"), "gap");
-  EXPECT_FALSE(havpar("gap"));
+  params(s, bare, structures_first);
+  params(s, bare, overlay);
+  EXPECT_EQ(getpar(s, "keep"), "gap");
+  EXPECT_FALSE(havpar(s, "gap"));
 }
 
-TEST_F(Params, NumericBoundsAndRanges) {
+TEST(Params, NumericBoundsAndRanges) {
+  CommandState s;
   for (const auto& [templ, value, ok] : std::vector<std::tuple<std::string, std::string, bool>>{
-           {"n=0<@i", "1", true},       {"n=0<@i", "0", false},         {"n=0<=@i", "0", true},
-           {"n=@i<10", "10", false},    {"n=@i<=10", "10", true},       {"n=2<=@i<=4", "5", false},
-           {"x=0<@r", "0.0", false},    {"x=0.5<=@r<1", "0.5", true},   {"x=0.5<=@r<1", "1", false}}) {
+           {"n=0<@i", "1", true},    {"n=0<@i", "0", false},       {"n=0<=@i", "0", true},
+           {"n=@i<10", "10", false}, {"n=@i<=10", "10", true},     {"n=2<=@i<=4", "5", false},
+           {"x=0<@r", "0.0", false}, {"x=0.5<=@r<1", "0.5", true}, {"x=0.5<=@r<1", "1", false}}) {
     Words w{value};
-    if (ok) {
-      params(w, templ);
-      EXPECT_EQ(paramdata.pval(1), value);
-    } else {
-      EXPECT_NE(fatal([&] { params(w, templ); }).find("Illegal value"), std::string::npos) << templ << " " << value;
-    }
+    const std::string fatal = fatal_of([&] { params(s, w, templ); });
+    EXPECT_EQ(fatal.empty(), ok) << templ << " " << value << ": " << fatal;
   }
   for (const auto& [value, lo, hi] : std::vector<std::tuple<std::string, int, int>>{
            {"3..7", 3, 7}, {"3-7", 3, 7}, {"5", 5, 5}, {"*", 1, 10}, {"5..", 5, 10}, {"..4", 1, 4}}) {
     Words w{value};
-    params(w, "r=0<@ii<=10");
+    params(s, w, "r=0<@ii<=10");
     int l = 0, h = 0;
-    irange("r", l, h);
+    irange(s, "r", l, h);
     EXPECT_EQ(std::pair(l, h), std::pair(lo, hi)) << value;
   }
   Words open{"..0.5"};  // a left-out end is the bound itself, even a strict one
-  params(open, "x=0<@rr<=1");
+  params(s, open, "x=0<@rr<=1");
   double a = -1, b = -1;
-  rrange("x", a, b);
+  rrange(s, "x", a, b);
   EXPECT_EQ(std::pair(a, b), std::pair(0.0, 0.5));
 }
 
-TEST_F(Params, VariablesSupplyMissingValues) {
-  define_variable("structures_overlay_gap", "0.25");
-  define_variable("structures_overlay_gap", "0.3");  // the last definition counts
-  setcmd("structures overlay");
+TEST(Params, VariablesSupplyMissingValues) {
+  CommandState s;
+  define(s, "structures_overlay_gap", "0.25");
+  define(s, "structures_overlay_gap", "0.3");  // the last definition counts
+  setcmd(s, "structures overlay");
   Words w{"minimum=9"};
-  params(w, overlay);
-  EXPECT_DOUBLE_EQ(rparam("gap"), 0.3);
-  EXPECT_TRUE(havpar("gap"));
+  params(s, w, overlay);
+  EXPECT_DOUBLE_EQ(rparam(s, "gap"), 0.3);
+  EXPECT_TRUE(havpar(s, "gap"));
   Words given{"gap=0.5"};
-  params(given, overlay);
-  EXPECT_DOUBLE_EQ(rparam("gap"), 0.5);
-  setcmd("a=b");  // no prefix, no variables
-  params(w, overlay);
-  EXPECT_DOUBLE_EQ(rparam("gap"), 0.4);
+  params(s, given, overlay);
+  EXPECT_DOUBLE_EQ(rparam(s, "gap"), 0.5);
+  setcmd(s, "a=b");  // no prefix, no variables
+  params(s, w, overlay);
+  EXPECT_DOUBLE_EQ(rparam(s, "gap"), 0.4);
 
-  define_variable("read_pdb_rigid", "1");
-  define_variable("read_pdb_structure", "4");
+  define(s, "read_pdb_rigid", "1");
+  define(s, "read_pdb_structure", "4");
   Words none;
-  params(none, "read pdb: " + read_pdb);  // a leading "name:" sets the prefix
-  EXPECT_EQ(iparam("structure"), 4);
-  EXPECT_FALSE(option("rigid")) << "options are never set from variables";
+  params(s, none, "read pdb: " + read_pdb);  // a leading "name:" sets the prefix
+  EXPECT_EQ(iparam(s, "structure"), 4);
+  EXPECT_FALSE(option(s, "rigid")) << "options are never set from variables";
 
-  define_variable("structures_overlay_minimum", "lots");
-  setcmd("structures overlay");
-  EXPECT_EQ(fatal([&] { params(none, overlay); }),
-            "*** FATAL ERROR: Illegal value \"lots\" for parameter \"minimum\" from variable "
-            "\"structures_overlay_minimum\".\n");
+  define(s, "structures_overlay_minimum", "lots");
+  setcmd(s, "structures overlay");
+  EXPECT_EQ(fatal_of([&] { params(s, none, overlay); }),
+            R"(Illegal value "lots" for parameter "minimum" from variable "structures_overlay_minimum".)");
 }
 
-TEST_F(Params, FetchingAndSyntaxCommand) {
+TEST(Params, FetchingUnknownNamesAndLongTemplates) {
+  CommandState s;
   Words w{"x"};
-  params(w, "a=* opt");
-  EXPECT_EQ(fatal([] { getpar("nope"); }), "*** FATAL ERROR: Illegal parameter \"nope\".\n");
-  EXPECT_EQ(fatal([] { havpar("op"); }), "*** FATAL ERROR: Illegal parameter \"op\".\n");
-  EXPECT_EQ(fatal([] { option("a"); }), "*** FATAL ERROR: Illegal option \"a\".\n");
-  EXPECT_FALSE(option("opt"));
+  params(s, w, "a=* opt");
+  EXPECT_EQ(fatal_of([&] { getpar(s, "nope"); }), R"(Illegal parameter "nope".)");
+  EXPECT_EQ(fatal_of([&] { havpar(s, "op"); }), R"(Illegal parameter "op".)");
+  EXPECT_EQ(fatal_of([&] { option(s, "a"); }), R"(Illegal option "a".)");
+  EXPECT_FALSE(option(s, "opt"));
 
-  Words decl{"n=@i=3", "name=*", "loud"};
-  Words args{"5", "loud", "name=mac"};
-  EXPECT_EQ(fatal([&] { cmdsyn(decl, args); }),
-            "*** FATAL ERROR: The \"syntax\" command is allowed only in macros.\n");
-  vardata.iunit = 11;  // inside a macro
-  cmdsyn(decl, args);
-  const auto value_of = [](const std::string& name) {
-    const int k = ivar(name, std::span<const std::string>(vardata.var).first(std::size_t(vardata.nvar)));
-    return k > 0 ? vardata.vardef[std::size_t(k - 1)] : "<absent>";
-  };
-  EXPECT_EQ(value_of("n") + value_of("name") + value_of("loud"), "5mac1");
-}
-
-TEST_F(Params, LongTemplatesGrowTheTables) {
   std::string t;
-  Words w;
   for (int k = 1; k <= 60; ++k) t += "p" + std::to_string(k) + "=@i=" + std::to_string(k) + " ";
-  w.push_back("p56=156");
-  params(w, t);
-  EXPECT_EQ(paramdata.npar, 60);
-  EXPECT_EQ(iparam("p60") + iparam("p56"), 60 + 156);
+  Words many{"p56=156"};
+  params(s, many, t);
+  EXPECT_EQ(iparam(s, "p60") + iparam(s, "p56"), 60 + 156);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The quicksorts: ascending keys, the carried permutation, and the order of equal keys.
+// The quicksorts: ascending keys, the carried permutation, and the exact order of equal keys.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,76 +12,57 @@
 namespace veldrix {
 namespace {
 
-TEST(Isort, SmallExamples) {
-  std::vector<int> a{3, 1, 2}, p(3);
-  isort(a, p, 0);
-  EXPECT_EQ(a, (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(p, (std::vector<int>{2, 3, 1}));
-  a = {3, 1, 2};
-  p = {10, 20, 30};
+using V = std::vector<int>;
+
+// The permutations were worked out by hand from the partition steps (middle pivot,
+// equal keys swapped, the smaller part sorted first); later analysis steps rely on them.
+TEST(Sort, PermutationFollowsThePartitionStepsForIntegersAndReals) {
+  struct Case {
+    V keys, perm;
+  };
+  const std::vector<Case> cases{
+      {{3, 1, 2}, {2, 3, 1}},
+      {{1, 2, 3, 4, 5, 6, 7}, {1, 2, 3, 4, 5, 6, 7}},
+      {{2, 1, 2, 1, 2}, {4, 2, 5, 1, 3}},
+      {{5, 5, 5, 5}, {3, 4, 1, 2}},
+      {{5, -1000, 3, -1000, 9}, {2, 4, 3, 1, 5}},
+  };
+  for (const Case& c : cases) {
+    V a = c.keys, p(a.size());
+    isort(a, p, 0);
+    EXPECT_EQ(p, c.perm);
+    EXPECT_TRUE(std::is_sorted(a.begin(), a.end()));
+    std::vector<double> r(c.keys.begin(), c.keys.end());
+    V q(r.size());
+    rsort(r, q, 0);
+    EXPECT_EQ(q, c.perm);
+  }
+  V a{3, 1, 2}, p{10, 20, 30};  // mode 1 carries a given permutation along
   isort(a, p, 1);
-  EXPECT_EQ(p, (std::vector<int>{20, 30, 10}));
+  EXPECT_EQ(p, (V{20, 30, 10}));
+  V none, untouched{7, 8};
+  isort(std::span<int>(none), untouched, 0);
+  EXPECT_EQ(untouched, (V{7, 8}));
 }
 
-TEST(Isort, EmptyLeavesPermutationUntouched) {
-  std::vector<int> a, p{7, 8};
-  isort(std::span<int>(a), p, 0);
-  EXPECT_EQ(p, (std::vector<int>{7, 8}));
-}
-
-TEST(Isort, SortedInputKeepsIdentityPermutation) {
-  std::vector<int> a{1, 2, 3, 4, 5, 6, 7}, p(7);
-  isort(a, p, 0);
-  EXPECT_EQ(p, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
-}
-
-TEST(Isort, FillerSortsFirst) {
-  std::vector<int> a{5, -1000, 3, -1000, 9}, p(5);
-  isort(a, p, 0);
-  EXPECT_EQ(a, (std::vector<int>{-1000, -1000, 3, 5, 9}));
-}
-
-// The order of equal keys follows the partition steps exactly (worked by hand: the
-// middle pivot, swaps of equal keys, the larger part deferred).
-TEST(Isort, EqualKeysFollowThePartitionSteps) {
-  std::vector<int> a{2, 1, 2, 1, 2}, p(5);
-  isort(a, p, 0);
-  EXPECT_EQ(a, (std::vector<int>{1, 1, 2, 2, 2}));
-  EXPECT_EQ(p, (std::vector<int>{4, 2, 5, 1, 3}));
-  std::vector<int> b{5, 5, 5, 5}, q(4);
-  isort(b, q, 0);
-  EXPECT_EQ(q, (std::vector<int>{3, 4, 1, 2}));
-}
-
-TEST(Isort2, PairsLexicographically) {
-  std::vector<int> a{1, 5, 1, 2, 0, 9}, p(3);
-  isort2(a, p, 0);
-  EXPECT_EQ(a, (std::vector<int>{0, 9, 1, 2, 1, 5}));
-  EXPECT_EQ(p, (std::vector<int>{3, 2, 1}));
-}
-
-TEST(Rsort, RandomInputIsSortedAndPermutationConsistent) {
+TEST(Sort, RandomKeysWithManyTiesAndUnorderedKeys) {
   std::mt19937 gen(7);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
-  for (int n : {1, 2, 3, 10, 100, 1000}) {
-    std::vector<double> a(n);
-    for (double& x : a) x = std::round(u(gen) * 20) / 20;  // many equal keys
+  for (int n : {1, 2, 3, 10, 1000}) {
+    std::vector<double> a(static_cast<std::size_t>(n));
+    for (double& x : a) x = std::round(u(gen) * 20) / 20;
     const std::vector<double> orig = a;
-    std::vector<int> p(n);
+    V p(static_cast<std::size_t>(n));
     rsort(a, p, 0);
     EXPECT_TRUE(std::is_sorted(a.begin(), a.end()));
-    for (int k = 0; k < n; ++k) EXPECT_EQ(a[k], orig[p[k] - 1]);
+    for (int k = 0; k < n; ++k) EXPECT_EQ(a[std::size_t(k)], orig[std::size_t(p[std::size_t(k)] - 1)]);
   }
-}
-
-TEST(Rsort, UnorderedKeysStayInsideTheArray) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<double> a{nan, 1.0, nan, nan, 0.5};
-  std::vector<int> p(5);
-  rsort(a, p, 0);  // must terminate without leaving the array
-  std::vector<int> sorted_p = p;
-  std::sort(sorted_p.begin(), sorted_p.end());
-  EXPECT_EQ(sorted_p, (std::vector<int>{1, 2, 3, 4, 5}));
+  V p(5);
+  rsort(a, p, 0);  // terminates without leaving the array
+  std::sort(p.begin(), p.end());
+  EXPECT_EQ(p, (V{1, 2, 3, 4, 5}));
 }
 
 }  // namespace
