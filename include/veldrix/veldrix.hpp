@@ -28,8 +28,8 @@ struct Options {
   int gapwidth = 3;           // gaps narrower than this are closed again
   int buffer = 3;             // residues added on both sides of a domain candidate
   int minimum = 8;            // residues a reported domain has at least
-  std::string range;          // residue range, e.g. "A1-A40,A60-A90"; empty: all residues
-  std::string library;        // residue library file; empty: the built-in library
+  std::string range{};        // residue range, e.g. "A1-A40,A60-A90"; empty: all residues
+  std::string library{};      // residue library file; empty: the built-in library
   Names names = Names::library;
 };
 

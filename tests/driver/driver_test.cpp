@@ -1,35 +1,31 @@
-// The command-line driver: flags, value checks, messages, help and usage.
+// The command-line driver: flags, value checks, messages, help and usage, and the overlay line it composes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
-#include <sys/wait.h>
+#include <sstream>
 
 #include "driver/driver.hpp"
+#include "driver/run_script.hpp"
 #include "test_support.hpp"
 
-namespace veldrix {
+namespace veldrix::testing {
 namespace {
 
-using testing::Captured;
-using testing::stop_status;
-
 struct Outcome {
-  std::optional<int> status;
-  std::string text;
-  DriverState state;
+  std::optional<Stop> stop;
+  std::string text;  // the lines printed, the fatal message last
+  Options options;
+  std::string input;
 };
 
 // Reads the arguments in-process and reports how it ended.
 Outcome read(std::vector<std::string> args, std::optional<std::string> env = std::nullopt) {
-  Captured c;
+  CommandState s;
   Outcome o;
-  o.status = stop_status([&] { o.state = read_arguments(args, env); });
-  o.text = c.text();
+  o.stop = stop_of([&] { o.input = read_arguments(s, args, env, o.options); });
+  o.text = printed(s);
+  if (o.stop && !o.stop->message.empty()) o.text += "*** FATAL ERROR: " + o.stop->message + "\n";
   return o;
 }
-
-std::string fatal(const std::string& m) { return "*** FATAL ERROR: " + m + "\n"; }
 
 const char* const help_text =
     " \n"
@@ -55,77 +51,45 @@ const char* const help_text =
     "  **************************************************\n"
     " \n";
 
-TEST(Driver, NoArgumentsPrintsUsageAndFails) {
-  Outcome o = read({});
-  EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.text,
+TEST(Driver, UsageAndHelp) {
+  const Outcome none = read({});
+  EXPECT_EQ(none.stop->status, 1);
+  EXPECT_EQ(none.text,
             " \n*** No input file was provided! ***\n    Usage: veldrix [PARAMETERS] <input file>\n"
             "    Use \"veldrix -h\" for a help overview.\n \n");
-}
-
-TEST(Driver, HelpIsPrintedExactly) {
   for (auto args : {std::vector<std::string>{"-h"}, {"-h", "file.pdb"}, {"-g", "0.3", "-h", "file.pdb"}}) {
-    Outcome o = read(args);
-    EXPECT_EQ(o.status, 0);
+    const Outcome o = read(args);
+    EXPECT_EQ(o.stop->status, 0);
     EXPECT_EQ(o.text, help_text);
   }
 }
 
-TEST(Driver, DefaultsAndValues) {
-  Outcome o = read({"prot.pdb"});
-  EXPECT_EQ(o.status, std::nullopt);
-  EXPECT_EQ(o.state.pdbpath, "prot.pdb");
-  EXPECT_EQ(o.state.res_range, "ALL");
-  EXPECT_EQ(o.state.libpath, "");
-  EXPECT_DOUBLE_EQ(o.state.gap, 0.4);
-  EXPECT_EQ(o.state.minimum, 8);
-  o = read({"-g", "0.35", "-d", "2.", "-a", ".5", "-u", "0.2", "-gw", "4", "-b", "07", "-m", "12", "x.pdb"});
-  EXPECT_DOUBLE_EQ(o.state.gap, 0.35);
-  EXPECT_DOUBLE_EQ(o.state.decrease, 2.0);
-  EXPECT_DOUBLE_EQ(o.state.absdecrease, 0.5);
-  EXPECT_DOUBLE_EQ(o.state.upper_rmsd, 0.2);
-  EXPECT_EQ(o.state.gapwidth, 4);
-  EXPECT_EQ(o.state.buffer, 7);
-  EXPECT_EQ(o.state.minimum, 12);
-}
-
-TEST(Driver, ValuesAreTakenWhole) {
-  Outcome o = read({"-g", "12.345", "-m", "1000", "x.pdb"});
-  EXPECT_DOUBLE_EQ(o.state.gap, 12.345);
-  EXPECT_EQ(o.state.minimum, 1000);
-  o = read({"-r", "1-40,60-90,100-120", "x.pdb"});
-  EXPECT_EQ(o.state.res_range, ":1-40,60-90,100-120");
-  const std::string longpath = std::string(120, 'd') + "/prot.pdb";
-  o = read({"-l", longpath, longpath});
-  EXPECT_EQ(o.state.libpath, longpath);
-  EXPECT_EQ(o.state.pdbpath, longpath);
-}
-
-TEST(Driver, RangeTexts) {
-  EXPECT_EQ(read({"-r", "all", "x.pdb"}).state.res_range, "ALL");
-  EXPECT_EQ(read({"-r", "ALL", "x.pdb"}).state.res_range, "ALL");
-  EXPECT_EQ(read({"-r", "All", "x.pdb"}).state.res_range, ":All");
-  EXPECT_EQ(read({"-r", "A1-A40", "x.pdb"}).state.res_range, ":A1-A40");
-}
-
-TEST(Driver, LibraryFromEnvironmentUnlessFlagGiven) {
-  EXPECT_EQ(read({"x.pdb"}, "env.lib").state.libpath, "env.lib");
-  EXPECT_EQ(read({"-l", "flag.lib", "x.pdb"}, "env.lib").state.libpath, "flag.lib");
-}
-
-TEST(Driver, LongFlagsAreCutToThreeCharacters) {
-  EXPECT_EQ(read({"-gwx", "4", "x.pdb"}).state.gapwidth, 4);
-  Outcome o = read({"-help", "x.pdb"});
-  EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.text, fatal("The number of flags must be equal to the number of arguments!"));
-  o = read({"-help", "1", "x.pdb"});
-  EXPECT_EQ(o.text, fatal("Flag \"-he\" is invalid. Use \"-h\" to get a list of allowed flags."));
+TEST(Driver, FlagValues) {
+  Outcome o = read({"-g", "0.35", "-d", "2.", "-a", ".5", "-u", "0.2", "-gw", "4", "-b", "07", "-m", "12", "x.pdb"});
+  ASSERT_FALSE(o.stop);
+  EXPECT_EQ(o.input, "x.pdb");
+  EXPECT_EQ(std::vector<double>({o.options.gap, o.options.decrease, o.options.absdecrease, o.options.upper_rmsd}),
+            std::vector<double>({0.35, 2.0, 0.5, 0.2}));
+  EXPECT_EQ(std::vector<int>({o.options.gapwidth, o.options.buffer, o.options.minimum}), std::vector<int>({4, 7, 12}));
+  // Values are taken whole, a later flag overrides an earlier one, flags are cut to three characters.
+  o = read({"-g", "0.1", "-g", "12.345", "-m", "1000", "-gwx", "5", "x.pdb"});
+  EXPECT_EQ(o.options.gap, 12.345);
+  EXPECT_EQ(o.options.minimum, 1000);
+  EXPECT_EQ(o.options.gapwidth, 5);
+  const std::vector<std::pair<std::string, std::string>> ranges = {
+      {"all", ""}, {"ALL", ""}, {"All", "All"}, {"A1-A40", "A1-A40"}, {"1-40,60-90,100-120", "1-40,60-90,100-120"}};
+  for (const auto& [given, range] : ranges) EXPECT_EQ(read({"-r", given, "x.pdb"}).options.range, range) << given;
+  EXPECT_EQ(read({"x.pdb"}, "env.lib").options.library, "env.lib");
+  EXPECT_EQ(read({"-l", "flag.lib", "x.pdb"}, "env.lib").options.library, "flag.lib");
+  EXPECT_EQ(read({"x.pdb"}).options.library, "");
 }
 
 TEST(Driver, EveryErrorMessage) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"file.pdb", "-h"}, "The number of flags must be equal to the number of arguments!"},
       {{"-g", "file.pdb"}, "The number of flags must be equal to the number of arguments!"},
+      {{"-help", "x.pdb"}, "The number of flags must be equal to the number of arguments!"},
+      {{"-help", "1", "x.pdb"}, "Flag \"-he\" is invalid. Use \"-h\" to get a list of allowed flags."},
       {{"-g", "1", "file.pdb"}, "\"gap (-g)\" must be a real number!"},
       {{"-d", "1", "file.pdb"}, "\"decrease (-d)\" must be a real number!"},
       {{"-a", "1", "file.pdb"}, "\"absdecrease (-a)\" must be a real number!"},
@@ -139,42 +103,49 @@ TEST(Driver, EveryErrorMessage) {
       {{"-g", "1..2", "file.pdb"}, "\"1..2\" is not a valid number."},
       {{"-g", ".", "file.pdb"}, "\".\" is not a valid number."},
       {{"-m", "99999999999", "file.pdb"}, "\"99999999999\" is not a valid number."},
-      {{"-m", "12345678901234567890123", "file.pdb"}, "\"12345678901234567890123\" is not a valid number."},
       {{" "}, "No input data was provided!"},
       {{"-g", "0.3", ""}, "No input data was provided!"},
   };
   for (const auto& [args, message] : cases) {
-    Outcome o = read(args);
-    EXPECT_EQ(o.status, 1) << message;
-    EXPECT_EQ(o.text, fatal(message));
+    const Outcome o = read(args);
+    ASSERT_TRUE(o.stop) << message;
+    EXPECT_EQ(o.stop->status, 1);
+    EXPECT_EQ(o.text, "*** FATAL ERROR: " + message + "\n");
   }
 }
 
-TEST(Driver, LaterFlagOverridesEarlier) {
-  EXPECT_DOUBLE_EQ(read({"-g", "0.1", "-g", "0.2", "x.pdb"}).state.gap, 0.2);
+TEST(Driver, OverlayLineWritesRealsWithTwoDecimalsAndIntegersAsTwoDigits) {
+  Options o;
+  EXPECT_EQ(overlay_command(o), (std::vector<std::string>{"overlay", "gap=0.40", "decrease=1.20", "absdecrease=1.60",
+                                                          "gapwidth=03", "buffer=03", "minimum=08", "upper_rmsd=0.10"}));
+  o.gap = 0.123;
+  o.decrease = 12.345;
+  o.upper_rmsd = 99.995;
+  o.minimum = 150;
+  o.buffer = 0;
+  const std::vector<std::string> w = overlay_command(o);
+  EXPECT_EQ(w[1], "gap=0.12");
+  EXPECT_EQ(w[2], "decrease=12.35");
+  EXPECT_EQ(w[5], "buffer=00");
+  EXPECT_EQ(w[6], "minimum=**");
+  EXPECT_EQ(w[7], "upper_rmsd=*****");
 }
 
-// The executable maps the stop to the exit status.
-int run_status(const std::string& args, std::string* out = nullptr) {
-  const std::string cmd = std::string(VELDRIX_EXE) + " " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  std::string text;
-  char buf[4096];
-  while (size_t n = fread(buf, 1, sizeof buf, p)) text.append(buf, n);
-  const int rc = pclose(p);
-  if (out) *out = text;
-  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-TEST(Executable, ExitStatus) {
-  std::string out;
-  EXPECT_EQ(run_status("", &out), 1);
-  EXPECT_NE(out.find("No input file was provided!"), std::string::npos);
-  EXPECT_EQ(run_status("-h", &out), 0);
-  EXPECT_EQ(out, help_text);
-  EXPECT_EQ(run_status("-m 8.0 x.pdb", &out), 1);
-  EXPECT_EQ(out, fatal("\"minimum (-m)\" must be an integer!"));
+// The whole program in-process: the lines it prints and its status.
+TEST(Driver, ProgramStatusAndLines) {
+  std::ostringstream out, profile;
+  EXPECT_EQ(vokan({}, std::nullopt, out), 1);
+  out.str("");
+  EXPECT_EQ(vokan({"-h"}, std::nullopt, out), 0);
+  EXPECT_EQ(out.str(), help_text);
+  out.str("");
+  EXPECT_EQ(vokan({"/nonexistent/x.pdb"}, std::nullopt, out, &profile), 1);
+  EXPECT_EQ(out.str(),
+            "********************************************\n              VELDRIX (v. 2.0)\n"
+            "********************************************\n"
+            "*** FATAL ERROR: Input file \"/nonexistent/x.pdb\" cannot be opened.\n");
+  EXPECT_NE(profile.str().find("phase\treading\t"), std::string::npos);
 }
 
 }  // namespace
-}  // namespace veldrix
+}  // namespace veldrix::testing

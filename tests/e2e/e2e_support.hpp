@@ -4,8 +4,6 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -34,43 +32,44 @@ inline RunResult run_veldrix(const std::string& args, const std::filesystem::pat
   return r;
 }
 
-inline std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // One printed domain: its ranges as residue-number pairs, its RMSD and counts.
-struct Domain {
+struct PrintedDomain {
+  std::string text;  // the range list as printed
   std::vector<std::pair<int, int>> ranges;
-  double rmsd = -1.0;
+  std::string rmsd;  // as printed, 2 decimals
   int gaps = -1;
   int residues = -1;
 };
 
 // The result lines of an output ("Optimal range 5..42, 48..60: RMSD 0.52 A, 1 gap, 51 residues.");
 // chain letters in the range list are dropped.
-inline std::vector<Domain> result_lines(const std::string& out) {
+inline std::vector<PrintedDomain> result_lines(const std::string& out) {
   static const std::regex line(R"(^    Optimal range (.*): RMSD (\S+) A, (\d+) gaps?, (\d+) residues?\.$)");
   static const std::regex range(R"([A-Za-z]?(-?\d+)(?:\.\.[A-Za-z]?(-?\d+))?)");
-  std::vector<Domain> domains;
+  std::vector<PrintedDomain> domains;
   std::istringstream in(out);
   for (std::string l; std::getline(in, l);) {
     std::smatch m;
     if (!std::regex_match(l, m, line)) continue;
-    Domain d;
-    const std::string list = m[1];
-    for (auto it = std::sregex_iterator(list.begin(), list.end(), range); it != std::sregex_iterator(); ++it) {
+    PrintedDomain d;
+    d.text = m[1];
+    for (auto it = std::sregex_iterator(d.text.begin(), d.text.end(), range); it != std::sregex_iterator(); ++it) {
       const int a = std::stoi((*it)[1]);
       d.ranges.emplace_back(a, (*it)[2].matched ? std::stoi((*it)[2]) : a);
     }
-    d.rmsd = std::stod(m[2]);
+    d.rmsd = m[2];
     d.gaps = std::stoi(m[3]);
     d.residues = std::stoi(m[4]);
     domains.push_back(d);
   }
   return domains;
+}
+
+// Lines joined, each ended by a newline.
+inline std::string joined(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const std::string& l : lines) s += l + "\n";
+  return s;
 }
 
 }  // namespace veldrix::testing

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "molecule/library.hpp"
-#include "molecule/vokandata.hpp"
+#include "molecule/state.hpp"
 
 namespace veldrix::testing {
 
@@ -70,17 +70,18 @@ inline const std::string pl_block = R"(RESIDUE   PL       1    6    3    5
 inline const std::string mini_residues = "\n" + ala_block + pl_block;
 
 // Loads the library text (the mini library unless another text is given) and checks it.
-inline void load_library(const std::string& text = std::string(mini_atom_types) + mini_residues) {
-  vokandata.naa = vokandata.nattyp = vokandata.maxdih = vokandata.maxat = 0;
+inline void load_mini_library(MoleculeState& s, const std::string& text = std::string(mini_atom_types) + mini_residues) {
+  VokanData& v = s.vokandata;
+  v.naa = v.nattyp = v.maxdih = v.maxat = 0;
   std::istringstream in(text);
-  getlib(&in);
-  libchk();
+  getlib(s, &in);
+  libchk(s);
 }
 
-// One ATOM record in the PDB column layout.
-inline std::string atom_record(int serial, const std::string& name, const std::string& residue, char chain,
-                               int number, double x, double y, double z, char altloc = ' ',
-                               const char* tail = "  1.00  0.00") {
+// One ATOM record in the PDB column layout, the name as given in columns 13-16.
+inline std::string pdb_record(int serial, const std::string& name, const std::string& residue, char chain,
+                              int number, double x, double y, double z, char altloc = ' ',
+                              const char* tail = "  1.00  0.00") {
   char buf[160];
   std::snprintf(buf, sizeof buf, "ATOM  %5d %-4s%c%-4s%c%4d    %8.3f%8.3f%8.3f%s", serial, name.c_str(), altloc,
                 residue.c_str(), chain, number, x, y, z, tail);
@@ -96,13 +97,12 @@ struct SeqEntry {
 inline std::string sequence_text(const std::vector<SeqEntry>& seq) {
   std::string s;
   int serial = 0;
-  for (const SeqEntry& e : seq) s += atom_record(++serial, "N", e.residue, e.chain, e.number, 0, 0, 0) + "\n";
+  for (const SeqEntry& e : seq) s += pdb_record(++serial, "N", e.residue, e.chain, e.number, 0, 0, 0) + "\n";
   return s;
 }
 
 // The non-pseudo atoms of structure s of the current molecule as ATOM records.
-inline std::string model_records(int s, char blank_chain_as = 0) {
-  const VokanData& v = vokandata;
+inline std::string model_records(const VokanData& v, int s, char blank_chain_as = 0) {
   std::string out;
   for (int a = 1; a <= v.na; ++a) {
     if (v.iael(a) == 0) continue;
@@ -111,7 +111,7 @@ inline std::string model_records(int s, char blank_chain_as = 0) {
     const char chain = blank_chain_as ? blank_chain_as : id[0];
     const int number = std::stoi(id.substr(1));
     const int col = v.col(s, a);
-    out += atom_record(a, v.anam(a), v.rnam(r), chain, number, v.coo(1, col), v.coo(2, col), v.coo(3, col)) + "\n";
+    out += pdb_record(a, v.anam(a), v.rnam(r), chain, number, v.coo(1, col), v.coo(2, col), v.coo(3, col)) + "\n";
   }
   return out;
 }

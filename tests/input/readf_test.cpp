@@ -1,43 +1,49 @@
-// Tests for the read command: libraries, all models of a PDB file, flexible and rigid conformers.
+// The read command: libraries, all models of a coordinate file, flexible and rigid conformers, damaged files.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
+#include <numbers>
 
-#include "input/getcor.hpp"
 #include "input/input_support.hpp"
 #include "input/readf.hpp"
+#include "input/state.hpp"
 
 namespace veldrix::testing {
 namespace {
 
 double angle_gap(double a, double b) { return std::remainder(a - b, 2.0 * std::numbers::pi); }
 
-// Reads the file as the run script does, with extra words.
-void read_pdb(const std::string& path, std::vector<std::string> extra = {"unknown=skip", "chains=*"}) {
-  std::vector<std::string> words = {"pdb", path};
-  words.insert(words.end(), extra.begin(), extra.end());
-  readf(words, true);
+std::string read_message(const std::string& name, const std::string& what) {
+  return "    PDB coordinate file \"" + name + "\" read, " + what + ".\n";
 }
 
-std::string read_message(const std::string& path, const std::string& what) {
-  return "    PDB coordinate file \"" + path + "\" read, " + what + ".\n";
+std::string joined_lines(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const std::string& l : lines) s += l + "\n";
+  return s;
+}
+
+// Reads the text as a file with the given extra words of the read command.
+void read_pdb(Session& s, const std::string& text, std::vector<std::string> extra = {"unknown=skip", "chains=*"}) {
+  s.readdata.content = text;
+  std::vector<std::string> words = {"pdb", "model.pdb"};
+  words.insert(words.end(), extra.begin(), extra.end());
+  readf(s, words, true);
 }
 
 TEST(Readf, OwnConformersReadBackAsFlexible) {
   for (bool model_records : {true, false}) {
     const Ensemble e = make_ensemble(8, 20, model_records);
-    const TempFile file(e.text);
-    Captured out;
-    load_library();
-    read_pdb(file.path());
-    EXPECT_EQ(out.text(), read_message(file.path(), "20 flexible conformers"));
-    const VokanData& v = vokandata;
+    Session s;
+    load_mini_library(s);
+    read_pdb(s, e.text);
+    EXPECT_EQ(printed(s), read_message("model.pdb", "20 flexible conformers"));
+    EXPECT_EQ(s.readdata.flexible, 20);
+    const VokanData& v = s.vokandata;
     ASSERT_EQ(v.nsstr, 20);
     EXPECT_EQ(v.nr, 8);
     for (int m = 1; m <= 20; ++m) {
       EXPECT_EQ(v.isstr(m), m);
-      EXPECT_EQ(v.istyp(m), 1);
       for (int k = 1; k <= v.ndfree; ++k)
         EXPECT_NEAR(angle_gap(v.dval(v.dix(m, k)), e.angles[std::size_t(m - 1)][std::size_t(k - 1)]), 0.0, 5e-3);
     }
@@ -47,98 +53,63 @@ TEST(Readf, OwnConformersReadBackAsFlexible) {
   }
 }
 
-TEST(Readf, DistortedModelsAreRigidAndKeptAsRead) {
+TEST(Readf, DistortedModelsAreRigidAndKeptAsReadUnlessAnOptionDecides) {
   Ensemble e = make_ensemble(6, 4, true);
   // Model 3: the carbonyl oxygen of residue 2 (atom 22) 0.5 A off its library place.
-  std::vector<std::string>& m3 = e.models[2];
-  std::string& line = m3[19];
+  std::string& line = e.models[2][19];
   ASSERT_EQ(line.substr(12, 4) + line.substr(22, 4), "O      2");
   const double y = std::stod(line.substr(38, 8)) + 0.5;
   char buf[16];
   std::snprintf(buf, sizeof buf, "%8.3f", y);
   line.replace(38, 8, buf);
   std::string text;
-  for (const auto& m : e.models) text += joined(m);
-  const TempFile file(text);
-  Captured out;
-  load_library();
-  read_pdb(file.path());
-  EXPECT_EQ(out.text(), read_message(file.path(), "3 flexible and 1 rigid conformer"));
-  const VokanData& v = vokandata;
-  EXPECT_EQ(v.istyp(3), 2);
-  EXPECT_EQ(v.istyp(4), 1);
-  EXPECT_NEAR(v.coo(2, v.col(3, 22)), y, 1e-9);
-  // The options override the decision.
-  out.clear();
-  read_pdb(file.path(), {"unknown=skip", "rigid"});
-  EXPECT_EQ(out.text(), read_message(file.path(), "4 rigid conformers"));
-  EXPECT_EQ(v.nsstr, 4);
-  out.clear();
-  read_pdb(file.path(), {"unknown=skip", "flexible"});
-  EXPECT_EQ(out.text(), read_message(file.path(), "4 flexible conformers"));
+  for (const auto& m : e.models) text += joined_lines(m);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"unknown=skip", "3 flexible and 1 rigid conformer"},
+      {"rigid", "4 rigid conformers"},
+      {"flexible", "4 flexible conformers"}};
+  for (const auto& [option, message] : cases) {
+    Session s;
+    load_mini_library(s);
+    read_pdb(s, text, {option});
+    EXPECT_EQ(printed(s), read_message("model.pdb", message));
+    const VokanData& v = s.vokandata;
+    if (option == "unknown=skip") {
+      EXPECT_EQ(v.istyp(3), 2);
+      EXPECT_EQ(v.istyp(4), 1);
+      EXPECT_NEAR(v.coo(2, v.col(3, 22)), y, 1e-9);
+    }
+  }
 }
 
-TEST(Readf, StructureOptionKeepsOneModelInTheWorkingStructure) {
+TEST(Readf, ModelCountsAndTheStructureOption) {
   const Ensemble e = make_ensemble(5, 3, true);
-  const TempFile file(e.text);
-  Captured out;
-  load_library();
-  read_pdb(file.path(), {"structure=2", "unknown=skip"});
-  const VokanData& v = vokandata;
+  Session s;
+  load_mini_library(s);
+  read_pdb(s, e.text, {"structure=2", "unknown=skip"});
+  const VokanData& v = s.vokandata;
   EXPECT_EQ(v.nsstr, 0);
   for (int k = 1; k <= v.ndfree; ++k) EXPECT_NEAR(angle_gap(v.dval(k), e.angles[1][std::size_t(k - 1)]), 0.0, 5e-3);
-  out.clear();
-  EXPECT_EQ(stop_status([&] { read_pdb(file.path(), {"structure=4"}); }), 1);
-  EXPECT_EQ(out.text(), "*** FATAL ERROR: PDB coordinate file does not contain enough structures.\n");
+  EXPECT_EQ(fatal_of([&] { read_pdb(s, e.text, {"structure=4"}); }),
+            "PDB coordinate file does not contain enough structures.");
+  // One model, and a thousand models whose arrays grow to what one structure at a time would leave.
+  Session one;
+  load_mini_library(one);
+  read_pdb(one, make_ensemble(3, 1, false).text);
+  EXPECT_EQ(printed(one), read_message("model.pdb", "1 flexible conformer"));
+  const Ensemble many = make_ensemble(3, 1000, true);
+  Session grown;
+  load_mini_library(grown);
+  std::istringstream in(many.text);
+  extseq(grown, in, 3, "*", 2);
+  iniseq(grown);
+  for (int m = 1; m <= 1000; ++m) copstr(grown.vokandata, 0, m);
+  Session thousand;
+  load_mini_library(thousand);
+  read_pdb(thousand, many.text);
+  EXPECT_EQ(thousand.vokandata.nsstr, 1000);
+  EXPECT_EQ(thousand.vokandata.structure_capacity(), grown.vokandata.structure_capacity());
 }
-
-TEST(Readf, SingleModelAndAThousandModels) {
-  {
-    const Ensemble e = make_ensemble(3, 1, false);
-    const TempFile file(e.text);
-    Captured out;
-    load_library();
-    read_pdb(file.path());
-    EXPECT_EQ(out.text(), read_message(file.path(), "1 flexible conformer"));
-  }
-  const Ensemble e = make_ensemble(3, 1000, true);
-  const TempFile file(e.text);
-  int capacity = 0;
-  {
-    // The capacity that copying the structures in one at a time leaves.
-    Captured quiet;
-    load_library();
-    std::istringstream in(e.text);
-    extseq(in, 3, "*", 2);
-    iniseq();
-    for (int m = 1; m <= 1000; ++m) copstr(0, m);
-    capacity = vokandata.structure_capacity();
-  }
-  Captured out;
-  load_library();
-  const auto start = std::chrono::steady_clock::now();
-  read_pdb(file.path());
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_EQ(out.text(), read_message(file.path(), "1000 flexible conformers"));
-  EXPECT_EQ(vokandata.nsstr, 1000);
-  EXPECT_EQ(vokandata.structure_capacity(), capacity);
-  EXPECT_LT(seconds, 10.0);
-}
-
-#ifdef NDEBUG
-TEST(Readf, TwentyModelsOfFiveThousandAtomsWellUnderASecond) {
-  const Ensemble e = make_ensemble(500, 20, true);
-  const TempFile file(e.text);
-  Captured out;
-  load_library();
-  const auto start = std::chrono::steady_clock::now();
-  read_pdb(file.path());
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_EQ(vokandata.na, 5500);
-  EXPECT_EQ(vokandata.nsstr, 20);
-  EXPECT_LT(seconds, 0.5);
-}
-#endif
 
 TEST(Readf, LineEndingsAndLongLinesDoNotMatter) {
   const Ensemble e = make_ensemble(4, 3, true);
@@ -147,27 +118,24 @@ TEST(Readf, LineEndingsAndLongLinesDoNotMatter) {
     if (c == '\n') crlf += '\r';
     crlf += c;
   }
-  const std::string long_remark = "REMARK   1 " + std::string(100000, 'x') + "\n";
   // Text beyond column 200 is cut, so trailing junk on a record is harmless.
   std::string padded;
   std::istringstream lines(e.text);
-  for (std::string l; std::getline(lines, l);) padded += l + (l.rfind("ATOM", 0) == 0 ? std::string(300, ' ') + "junk" : "") + "\n";
-  for (const std::string& text : {crlf, long_remark + e.text, padded}) {
-    const TempFile file(text);
-    Captured out;
-    load_library();
-    read_pdb(file.path());
-    EXPECT_EQ(out.text(), read_message(file.path(), "3 flexible conformers"));
+  for (std::string l; std::getline(lines, l);)
+    padded += l + (l.rfind("ATOM", 0) == 0 ? std::string(300, ' ') + "junk" : "") + "\n";
+  for (const std::string& text : {crlf, "REMARK   1 " + std::string(100000, 'x') + "\n" + e.text, padded}) {
+    Session s;
+    load_mini_library(s);
+    read_pdb(s, text);
+    EXPECT_EQ(printed(s), read_message("model.pdb", "3 flexible conformers"));
   }
 }
 
 TEST(Readf, ChainChoices) {
-  // Two chains of two residues each, two models.
   const Ensemble a = make_ensemble(2, 2, false, 5, 'A');
   const Ensemble b = make_ensemble(2, 2, false, 6, 'B');
-  const std::string text = "MODEL 1\n" + joined(a.models[0]) + joined(b.models[0]) + "ENDMDL\nMODEL 2\n" +
-                           joined(a.models[1]) + joined(b.models[1]) + "ENDMDL\n";
-  const TempFile file(text);
+  const std::string text = "MODEL 1\n" + joined_lines(a.models[0]) + joined_lines(b.models[0]) + "ENDMDL\nMODEL 2\n" +
+                           joined_lines(a.models[1]) + joined_lines(b.models[1]) + "ENDMDL\n";
   struct Case {
     std::string chains;
     int residues;
@@ -178,125 +146,77 @@ TEST(Readf, ChainChoices) {
                                          {"chains=all", 4, "2 rigid conformers"},
                                          {"chains=B", 2, "2 flexible conformers"},
                                          {"chains=first", 2, "1 flexible conformer"}}) {
-    Captured out;
-    load_library();
-    read_pdb(file.path(), {"unknown=skip", c.chains});
-    EXPECT_EQ(vokandata.nr, c.residues) << c.chains;
-    EXPECT_EQ(out.text(), read_message(file.path(), c.message)) << c.chains;
-    if (c.chains == "chains=B") {
-      EXPECT_EQ(vokandata.rnum(1), "B1");
-    }
+    Session s;
+    load_mini_library(s);
+    read_pdb(s, text, {"unknown=skip", c.chains});
+    EXPECT_EQ(s.vokandata.nr, c.residues) << c.chains;
+    EXPECT_EQ(printed(s), read_message("model.pdb", c.message)) << c.chains;
   }
-  Captured out;
-  load_library();
-  EXPECT_EQ(stop_status([&] { read_pdb(file.path(), {"chains=AB"}); }), 1);
-  EXPECT_EQ(out.text(), "*** FATAL ERROR: No amino acid residues in sequence.\n");
+  Session s;
+  load_mini_library(s);
+  EXPECT_EQ(fatal_of([&] { read_pdb(s, text, {"chains=AB"}); }), "No amino acid residues in sequence.");
 }
 
-TEST(Readf, HopelessInputEndsWithOneClearMessage) {
-  const Ensemble e = make_ensemble(4, 2, true);
-  struct Case {
-    std::string text, expected;
-  };
-  std::string bad = e.text;
-  const std::size_t at = bad.find("ATOM", bad.find("ATOM") + 1);
-  bad.replace(at + 30, 8, "  abc.de");
-  std::string huge = e.text;
-  huge.replace(huge.find("ATOM") + 30, 8, "1.00E+30");
-  const std::vector<Case> cases = {
-      {bad, "*** FATAL ERROR: Cannot read line 3:@"},
-      {"HEADER only\nEND\n", "*** FATAL ERROR: No amino acid residues in sequence.\n"},
-      {huge, "*** FATAL ERROR: Cannot read line 2:@"},  // no position is that far out
-  };
-  for (const Case& c : cases) {
-    const TempFile file(c.text);
-    Captured out;
-    load_library();
-    const std::optional<int> status = stop_status([&] { read_pdb(file.path()); });
-    if (c.expected.empty()) {
-      EXPECT_FALSE(status.has_value()) << out.text();
-      const VokanData& v = vokandata;
-      for (int s = 0; s <= v.nsstr; ++s)
-        for (int k = 1; k <= v.nd; ++k) EXPECT_TRUE(std::isfinite(v.dval(v.dix(s, k))));
-      EXPECT_EQ(v.istyp(1), 2) << "the absurd atom spoils the geometry of model 1";
-      EXPECT_EQ(v.istyp(2), 1);
-    } else if (c.expected.back() == '@') {
-      EXPECT_EQ(out.text().substr(0, c.expected.size() - 1), c.expected.substr(0, c.expected.size() - 1));
-    } else {
-      EXPECT_EQ(out.text(), c.expected);
-    }
-  }
-}
-
-TEST(Readf, EmptyModelOfAKnownMoleculeIsOneRigidConformer) {
-  const Ensemble e = make_ensemble(3, 1, false);
-  const TempFile file(e.text);
-  const TempFile empty("REMARK nothing here\n", "empty.pdb");
-  Captured out;
-  load_library();
-  read_pdb(file.path());
-  out.clear();
-  read_pdb(empty.path(), {"unknown=warning"});  // the molecule stays
-  EXPECT_EQ(out.text(), "*** WARNING: 9 free angles not defined.\n" + read_message(empty.path(), "1 rigid conformer"));
-  EXPECT_EQ(vokandata.nsstr, 1);
-  EXPECT_EQ(vokandata.coo(1, vokandata.col(1, 1)), unknown_value);
+TEST(Readf, FragmentModelsCannotClaimMemoryBeyondTheFile) {
+  // 100 alanines (1,100 atoms), a full first model of 100 positions, then models
+  // of 2 positions: 16 atoms per position and a first million atoms are allowed.
+  auto fit = [](int models) { return models_fit(models, 1100, 100 + 2LL * (models - 1)); };
+  EXPECT_TRUE(fit(937));
+  EXPECT_FALSE(fit(938));
+  EXPECT_TRUE(models_fit(1000000, 5000, 1000000LL * 5000));
+  EXPECT_TRUE(models_fit(1, 1000000, 0));
+  EXPECT_FALSE(models_fit(2, 1000000, 0));
+  // A first model of 400 alanines, then models of two positions: the read stops at the model
+  // that breaks the proportion.
+  std::vector<SeqEntry> seq;
+  for (int i = 1; i <= 400; ++i) seq.push_back({"ALA", 'A', i});
+  std::string text = sequence_text(seq);
+  for (int m = 0; m < 400; ++m) text += sequence_text({{"ALA", 'A', 1}, {"ALA", 'A', 2}});
+  int m = 1;
+  while (models_fit(m + 1, 4400, 400 + 2LL * m)) ++m;
+  Session s;
+  load_mini_library(s);
+  EXPECT_EQ(fatal_of([&] { read_pdb(s, text); }),
+            "PDB coordinate file \"model.pdb\" holds coordinates for too few atoms: " + std::to_string(400 + 2 * m) +
+                " positions in " + std::to_string(m + 1) + " models of 4400 atoms.");
 }
 
 TEST(Readf, CommandWordsFilesAndLibraries) {
-  Captured out;
+  TempDir dir("readf");
+  Session s;
   std::vector<std::string> none;
-  EXPECT_EQ(stop_status([&] { readf(none, true); }), 1);
-  EXPECT_EQ(out.text(), "*** FATAL ERROR: Missing parameter \"file\".\n");
-  out.clear();
-  std::vector<std::string> ent = {"prot.ent"};
-  EXPECT_EQ(stop_status([&] { readf(ent, true); }), 1);
-  EXPECT_EQ(out.text(), "*** FATAL ERROR: Input file \"prot.ent\" cannot be opened.\n");
-  const TempFile exists("END\n", "prot.ent");
-  out.clear();
-  std::vector<std::string> ent2 = {exists.path()};
-  EXPECT_EQ(stop_status([&] { readf(ent2, true); }), 1);
-  EXPECT_EQ(out.text(), "*** FATAL ERROR: Unknown file type \"ent\".\n");
-  out.clear();
-  std::vector<std::string> dir = {"pdb", std::filesystem::temp_directory_path().string() + "/"};
-  EXPECT_EQ(stop_status([&] { readf(dir, true); }), 1);
-  EXPECT_NE(out.text().find("cannot be opened."), std::string::npos) << out.text();
+  EXPECT_EQ(fatal_of([&] { readf(s, none, true); }), "Missing parameter \"file\".");
+  std::vector<std::string> ent = {(dir.path() / "prot.ent").string()};
+  EXPECT_EQ(fatal_of([&] { readf(s, ent, true); }), "Input file \"" + ent[0] + "\" cannot be opened.");
+  dir.write("prot.ent", "END\n");
+  ent = {(dir.path() / "prot.ent").string()};
+  EXPECT_EQ(fatal_of([&] { readf(s, ent, true); }), "Unknown file type \"ent\".");
+  std::vector<std::string> directory = {"pdb", dir.path().string() + "/"};
+  EXPECT_EQ(fatal_of([&] { readf(s, directory, true); }), "Input file \"" + directory[1] + ".pdb\" cannot be opened.");
 
-  const TempFile lib(std::string(mini_atom_types) + mini_residues, "mini.lib");
-  out.clear();
-  std::vector<std::string> read_lib = {"lib", lib.path()};
-  readf(read_lib, true);
-  EXPECT_EQ(out.text(), "    Library file \"" + lib.path() + "\" read, 2 residue types.\n");
-  EXPECT_EQ(vokandata.naa, 2);
-  out.clear();
-  std::vector<std::string> again = {"lib", lib.path(), "append"};
-  readf(again, true);  // names already loaded are kept, nothing is added
-  EXPECT_EQ(out.text(), "    Library file \"" + lib.path() + "\" read, 0 residue types.\n");
-  // Without "new" a second file is read into the molecule of the first.
-  const Ensemble e = make_ensemble(3, 2, true);
-  const TempFile pdb(e.text, "prot.pdb");
-  Captured out2;
-  load_library();
-  const std::string stem = pdb.path().substr(0, pdb.path().size() - 4);
-  std::vector<std::string> words = {"pdb", stem, "unknown=skip"};  // the extension is added
-  readf(words, true);
-  EXPECT_EQ(out2.text(), read_message(pdb.path(), "2 flexible conformers"));
-  EXPECT_EQ(readdata.filnam, pdb.path());
-  // A new molecule (after a library read, or with "new") starts a new ensemble.
-  const Ensemble small = make_ensemble(2, 1, false);
-  const TempFile other(small.text, "other.pdb");
-  Captured out3;
-  load_library();
-  read_pdb(pdb.path());
-  EXPECT_EQ(vokandata.nsstr, 2);
-  read_pdb(other.path(), {"unknown=skip", "new"});
-  EXPECT_EQ(vokandata.nr, 2);
-  EXPECT_EQ(vokandata.nsstr, 1);
-  std::vector<std::string> relib = {"lib", lib.path()};
-  readf(relib, true);
-  EXPECT_EQ(vokandata.nr, 0);
-  read_pdb(pdb.path());
-  EXPECT_EQ(vokandata.nr, 3);
-  EXPECT_EQ(vokandata.nsstr, 2);
+  const std::string lib = dir.write("mini.lib", std::string(mini_atom_types) + mini_residues);
+  s = Session{};  // a run ends with its fatal message: a fresh one for the rest
+  std::vector<std::string> read_lib = {"lib", lib};
+  readf(s, read_lib, true);
+  EXPECT_EQ(printed(s), "    Library file \"" + lib + "\" read, 2 residue types.\n");
+  std::vector<std::string> again = {"lib", lib, "append"};
+  readf(s, again, true);  // names already loaded are kept, nothing is added
+  EXPECT_EQ(s.printdata.lines.back(), "    Library file \"" + lib + "\" read, 0 residue types.");
+
+  // The extension is added to a file name without one; a new molecule starts a new ensemble.
+  const std::string pdb = dir.write("prot.pdb", make_ensemble(3, 2, true).text);
+  const std::string other = dir.write("other.pdb", make_ensemble(2, 1, false).text);
+  std::vector<std::string> words = {"pdb", pdb.substr(0, pdb.size() - 4), "unknown=skip"};
+  readf(s, words, true);
+  EXPECT_EQ(s.readdata.filnam, pdb);
+  EXPECT_EQ(s.vokandata.nsstr, 2);
+  words = {"pdb", other, "unknown=skip", "new"};
+  readf(s, words, true);
+  EXPECT_EQ(s.vokandata.nr, 2);
+  EXPECT_EQ(s.vokandata.nsstr, 1);
+  read_lib = {"lib", lib};  // the command takes its words
+  readf(s, read_lib, true);
+  EXPECT_EQ(s.vokandata.nr, 0);
 }
 
 }  // namespace

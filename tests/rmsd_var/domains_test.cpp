@@ -1,18 +1,18 @@
-// Residue ranges of a level, the level choice, atom selection of ranges and overlaps.
+// Domains of a level: residue ranges, level choice, widened selections, overlaps, the search at one level,
+// which domains are reported and their result lines.
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "rmsd_var/domains.hpp"
+#include "rmsd_var/output.hpp"
+#include "rmsd_var/range_text.hpp"
+#include "superpose/overlay.hpp"
 #include "support.hpp"
-#include "test_support.hpp"
 
-namespace veldrix {
+namespace veldrix::testing {
 namespace {
 
-using testing::level_of;
-using testing::span_of;
 using Ints = std::vector<int>;
+using O = std::vector<std::optional<double>>;
 
 FArray<int, 2> range_matrix(int n, const std::vector<Ints>& rows) {
   FArray<int, 2> m(Dim(2 * n), Dim(2 * n));
@@ -28,10 +28,10 @@ Ints row_values(const FArray<int, 2>& m, int d) {
   return out;
 }
 
-Ints selected() {
+Ints selected(const VokanData& v) {
   Ints out;
-  for (int a = 1; a <= vokandata.na; ++a)
-    if (vokandata.asel(a)) out.push_back(a);
+  for (int a = 1; a <= v.na; ++a)
+    if (v.asel(a)) out.push_back(a);
   return out;
 }
 
@@ -43,67 +43,62 @@ TEST(Domains, RowEntriesSizesAndMeanSize) {
   EXPECT_EQ(get_avrg_domain_size(m, 4, false), 5);
   EXPECT_EQ(get_avrg_domain_size(m, 4, true), 3);  // (1 + 4 + 6) / 3, truncated
   EXPECT_EQ(get_avrg_domain_size(m, 7, false), 0);
-  for (auto [n, limit] : std::vector<std::pair<int, int>>{{16, 2}, {17, 3}, {20, 3}, {24, 3}, {25, 4}})
+  for (auto [n, limit] : std::vector<std::pair<int, int>>{{16, 2}, {17, 3}, {24, 3}, {25, 4}})
     EXPECT_EQ(domain_limit(n), limit) << n;
 }
 
-TEST(Domains, RangesOfAClusteringLevel) {
-  testing::reset_all();
-  testing::make_molecule(7, 1, 2);
+TEST(Domains, RangesOfALevelAndTheLevelChoice) {
+  Session s;
+  VokanData& v = s.vokandata;
+  make_molecule(v, 7, 1, 2);
   // Residues 2 and 3 share number 10 (insertion code); residue 4 repeats it in chain 2.
   const char* labels[7] = {"A9", "A10", "A10A", "B10", "B11", "B12", "B13"};
   for (int r = 1; r <= 7; ++r) {
-    vokandata.rnum(r) = labels[r - 1];
-    vokandata.ichain(r) = r <= 3 ? 1 : 2;
+    v.rnum(r) = labels[r - 1];
+    v.ichain(r) = r <= 3 ? 1 : 2;
   }
   FArray<int, 2> m(Dim(14), Dim(14));
-  get_domains(level_of({{1, 2, 3, 4}, {5}, {5, 7}}), span_of(1, 7), m);
+  get_domains(v, level_of({{1, 2, 3, 4}, {5}, {5, 7}}), span_of(1, 7), m);
   EXPECT_EQ(row_values(m, 1), Ints({1, 1, 2, 3, 4, 4}));
   EXPECT_EQ(row_values(m, 2), Ints({5, 5, 7, 7}));  // the single-item cluster gives no row
   EXPECT_EQ(m(3, 1), -1000);
-}
 
-TEST(Domains, LevelChoiceNeedsMeanSizeAboveLimit) {
-  testing::reset_all();
-  testing::make_molecule(16, 1, 2);
+  Session t;
+  make_molecule(t.vokandata, 16, 1, 2);
   std::vector<Ints> l1, l2{{1, 2}, {3, 4}}, l3{{1, 2, 3}, {4, 5, 6}};
   for (int i = 1; i <= 16; ++i) l1.push_back({i});
   for (int i = 5; i <= 16; ++i) l2.push_back({i});
   for (int i = 7; i <= 16; ++i) l3.push_back({i});
   const std::vector<LevelRecord> levels{level_of(l1), level_of(l2), level_of(l3), level_of({span_of(1, 16)})};
-  using O = std::vector<std::optional<double>>;
-  FArray<int, 2> m(Dim(32), Dim(32));
+  FArray<int, 2> r(Dim(32), Dim(32));
   // Scores 10016, 14, 17, 21: level 2 is best, but its mean size 2 equals the
   // limit for 16 core atoms, so the best of levels 3..4 is taken.
-  EXPECT_EQ(get_best_clustering(m, O{10000.0, 0.0, 5.0, 20.0}, levels, span_of(1, 16), 1, false), 3);
-  EXPECT_EQ(row_values(m, 1), Ints({1, 1, 2, 2, 3, 3}));
-  EXPECT_EQ(row_values(m, 2), Ints({4, 4, 5, 5, 6, 6}));
-  EXPECT_EQ(get_best_clustering(m, O{10000.0, 0.0, 5.0, 20.0}, levels, span_of(1, 16), 1, true), 4);
-  EXPECT_EQ(get_domain_size(m, 1), 16);
+  EXPECT_EQ(get_best_clustering(t.vokandata, r, O{10000.0, 0.0, 5.0, 20.0}, levels, span_of(1, 16), 1, false), 3);
+  EXPECT_EQ(row_values(r, 2), Ints({4, 4, 5, 5, 6, 6}));
+  EXPECT_EQ(get_best_clustering(t.vokandata, r, O{10000.0, 0.0, 5.0, 20.0}, levels, span_of(1, 16), 1, true), 4);
   // The search runs out at the last level: no ranges at all.
-  EXPECT_EQ(get_best_clustering(m, O{10000.0, 0.0}, std::span(levels).first(2), span_of(1, 16), 1, false), 2);
-  EXPECT_EQ(m(1, 1), -1000);
+  EXPECT_EQ(get_best_clustering(t.vokandata, r, O{10000.0, 0.0}, std::span(levels).first(2), span_of(1, 16), 1, false),
+            2);
+  EXPECT_EQ(r(1, 1), -1000);
 }
 
-TEST(Domains, WidenedRangesAndTheirAtoms) {
-  testing::reset_all();
-  testing::make_molecule(10, 3, 2);  // residue r: atoms 3r-2 .. 3r
+TEST(Domains, WidenedRangesTheirAtomsAndOverlaps) {
+  Session s;
+  VokanData& v = s.vokandata;
+  make_molecule(v, 10, 3, 2);  // residue r: atoms 3r-2 .. 3r
   const FArray<int, 2> m = range_matrix(3, {{2, 2, 9, 9}, {5, 6}});
-  EXPECT_EQ(widen_ranges(m, 1, 3), Ints({1, 5, 6, 10}));  // clipped to 1..nr
-  EXPECT_EQ(widen_ranges(m, 2, 0), Ints({5, 6}));
-  vokandata.asel(5) = false;
-  modify_atom_selection(Ints{2, 3, 5, 5});
+  EXPECT_EQ(widen_ranges(m, 1, 3, v.nr), Ints({1, 5, 6, 10}));  // clipped to 1..nr
+  v.asel(5) = false;
+  modify_atom_selection(v, Ints{2, 3, 5, 5});
   // Residue 2 whole but for the atom already off; the end residues 3 and 5 keep
   // only their first atom; nothing outside the ranges.
-  EXPECT_EQ(selected(), Ints({4, 6, 7, 13}));
-  for (int a = 1; a <= 30; ++a) vokandata.asel(a) = true;
-  modify_atom_selection(Ints{1, 4, 3, 6});  // overlapping ranges
-  EXPECT_EQ(selected(), span_of(1, 16));
-}
+  EXPECT_EQ(selected(v), Ints({4, 6, 7, 13}));
+  v.asel.fill(true);
+  modify_atom_selection(v, Ints{1, 4, 3, 6});  // overlapping ranges
+  EXPECT_EQ(selected(v), span_of(1, 16));
 
-TEST(Domains, OverlapsCountedAndRemovedFromThePreviousDomain) {
-  testing::reset_all();
-  testing::make_molecule(6, 2, 2);
+  Session o;
+  make_molecule(o.vokandata, 6, 2, 2);
   FArray<bool, 2> res(Dim(3), Dim(7)), atoms(Dim(3), Dim(12));
   FArray<bool> used(Dim(7));
   FArray<int, 2> overlaps(Dim(3), Dim(6));
@@ -113,18 +108,174 @@ TEST(Domains, OverlapsCountedAndRemovedFromThePreviousDomain) {
   for (int d = 1; d <= 3; ++d) {
     FArray<bool> flags(Dim(7));
     for (int r : claims[std::size_t(d - 1)]) flags(r) = res(d, r) = atoms(d, 2 * r - 1) = atoms(d, 2 * r) = true;
-    determine_overlap(flags, used, noverlap, overlaps, d);
+    determine_overlap(flags, used, noverlap, overlaps, d, 6);
   }
   EXPECT_EQ(noverlap, 2);
-  EXPECT_EQ(Ints({overlaps(2, 1), overlaps(2, 2), overlaps(3, 1), overlaps(3, 2)}), Ints({3, -1000, 2, -1000}));
-  remove_overlap(res, atoms, overlaps, 3);
+  remove_overlap(o.vokandata, res, atoms, overlaps, 3);
   // Residue 3 leaves domain 1 and stays in domain 2. Residue 2 was claimed by
   // domain 1 before domain 3: only domain 2 is cleared, so domain 1 keeps it.
-  EXPECT_EQ(testing::set_in_row(res, 1), Ints({1, 2}));
-  EXPECT_EQ(testing::set_in_row(atoms, 1), Ints({1, 2, 3, 4}));
-  EXPECT_EQ(testing::set_in_row(res, 2), Ints({3, 4}));
-  EXPECT_EQ(testing::set_in_row(res, 3), Ints({2, 5}));
+  EXPECT_EQ(set_in_row(res, 1), Ints({1, 2}));
+  EXPECT_EQ(set_in_row(atoms, 1), Ints({1, 2, 3, 4}));
+  EXPECT_EQ(set_in_row(res, 2), Ints({3, 4}));
+  EXPECT_EQ(set_in_row(res, 3), Ints({2, 5}));
+}
+
+struct Search {
+  FArray<int, 2> ranges;
+  FArray<bool, 2> res, atoms;
+  int noverlap = -1, ndomains = -1, chosen = -1;
+  bool selection_restored = false;
+};
+
+// Core atoms are the CAs of residues 5, 6, 9, 10 of 16 residues in conformers of
+// one shape, so each domain's RMSD is far below upper_rmsd and the overlay keeps
+// every residue that has a selected atom. Mask rows start out set when `stale`.
+Search search(const O& spread, const std::vector<LevelRecord>& levels, int minimum, bool small_core,
+              bool stale = false, bool nothing_selected = false) {
+  Session s;
+  VokanData& v = s.vokandata;
+  ensemble(v, layout({{Kind::rigid, 16}}), 3, 0.0);
+  if (nothing_selected) v.asel.fill(false);
+  const FArray<bool> before = v.asel;
+  const std::vector<int> core{14, 17, 26, 29};
+  Search r{FArray<int, 2>(Dim(8), Dim(8)), FArray<bool, 2>(Dim(4), Dim(v.nr + 1)), FArray<bool, 2>(Dim(4), Dim(v.na))};
+  r.res.fill(stale);
+  r.atoms.fill(stale);
+  FArray<bool> keep(Dim(v.nr));
+  get_non_overlapping_domains(s, core, r.ranges, r.noverlap, keep, r.ndomains, r.res, r.atoms,
+                              Options{.gapwidth = 3, .buffer = 3, .minimum = minimum}, spread, levels, r.chosen,
+                              small_core);
+  r.selection_restored = std::equal(before.begin(), before.end(), v.asel.begin());
+  return r;
+}
+
+TEST(DomainSearch, OverlapsSmallDomainsAndStaleRows) {
+  // Clusters {5, 6} and {9, 10} widened by 3: residues 2..9 and 6..13 (the end
+  // residue keeps one atom), sharing 6..9; the overlap is removed at the sections' first level only.
+  Search s = search({0.0, 100.0}, {level_of({{1, 2}, {3, 4}}), level_of({{1, 2, 3, 4}})}, 1, false);
+  EXPECT_EQ(Ints({s.chosen, s.ndomains, s.noverlap}), Ints({1, 2, 0}));
+  EXPECT_EQ(set_in_row(s.res, 1), span_of(2, 5));
+  EXPECT_EQ(set_in_row(s.res, 2), span_of(6, 13));
+  EXPECT_EQ(set_in_row(s.atoms, 1), span_of(4, 15));
+  EXPECT_TRUE(s.selection_restored);
+  s = search({100.0, 0.0}, {level_of({{1}, {2}, {3}, {4}}), level_of({{1, 2}, {3, 4}})}, 1, false);
+  EXPECT_EQ(Ints({s.chosen, s.ndomains, s.noverlap}), Ints({2, 2, 4}));
+  EXPECT_EQ(set_in_row(s.res, 1), span_of(2, 9));
+  // Domains of two residues fall below minimum 3, so the level's mean size is 0
+  // and the search moves on to the last level with its one domain of four.
+  const std::vector<LevelRecord> levels{level_of({{1, 2}, {3, 4}}), level_of({{1, 2, 3, 4}})};
+  s = search({0.0, 100.0}, levels, 3, false);
+  EXPECT_EQ(Ints({s.chosen, s.ndomains}), Ints({2, 1}));
+  EXPECT_EQ(set_in_row(s.res, 1), span_of(2, 13));
+  s = search({0.0, 100.0}, levels, 8, true);  // the small-core flag takes the last level
+  EXPECT_EQ(Ints({s.chosen, s.ndomains}), Ints({2, 1}));
+  // With nothing selected the overlay leaves its flags as handed in: rows left
+  // from an earlier search must not survive.
+  s = search({0.0}, {level_of({{1, 2, 3, 4}})}, 8, true, true, true);
+  EXPECT_EQ(s.ndomains, 1);
+  for (int d = 1; d <= 4; ++d) EXPECT_TRUE(set_in_row(s.res, d).empty() && set_in_row(s.atoms, d).empty()) << d;
+}
+
+struct Output : ::testing::Test {
+  Session s;
+  VokanData& v = s.vokandata;
+  FArray<bool, 2> res, atoms;
+
+  // A 60-residue ensemble and masks of domains given as residue lists.
+  void domains(const std::vector<Ints>& list, int rows) {
+    ensemble(v, layout({{Kind::rigid, 60}}), 4);
+    res.allocate(Dim(rows), Dim(v.nr + 1));
+    atoms.allocate(Dim(rows), Dim(v.na));
+    for (std::size_t d = 0; d < list.size(); ++d)
+      for (int r : list[d]) {
+        res(int(d) + 1, r) = true;
+        for (int a = v.ifira(r); a < v.ifira(r + 1); ++a) atoms(int(d) + 1, a) = true;
+      }
+  }
+};
+
+TEST_F(Output, DomainsReportedInOrderOfTheirFirstResidue) {
+  domains({span_of(40, 50), span_of(3, 12), {7, 8}, span_of(20, 30), {}}, 6);
+  EXPECT_EQ(prepare_dom_for_output(s, 5, res, atoms, 8, false), 3);
+  EXPECT_EQ(set_in_row(res, 1), span_of(3, 12));
+  EXPECT_EQ(set_in_row(res, 2), span_of(20, 30));
+  EXPECT_EQ(set_in_row(res, 3), span_of(40, 50));
+  EXPECT_EQ(set_in_row(atoms, 1), span_of(7, 36));
+  EXPECT_TRUE(set_in_row(res, 4).empty());
+  domains({{7, 8}, span_of(20, 30), {}}, 3);
+  EXPECT_EQ(prepare_dom_for_output(s, 3, res, atoms, 8, true), 2);  // small core: any size, never empty
+  EXPECT_EQ(set_in_row(res, 1), Ints({7, 8}));
+  // Residues 3..12 lack coordinates in conformer 2: their RMSD cannot be computed.
+  domains({span_of(3, 12), span_of(20, 30)}, 2);
+  for (int a = v.ifira(3); a < v.ifira(13); ++a) set_xyz(v, 2, a, unknown_value, unknown_value, unknown_value);
+  EXPECT_EQ(prepare_dom_for_output(s, 2, res, atoms, 8, false), 1);
+  EXPECT_EQ(set_in_row(res, 1), span_of(20, 30));
+}
+
+TEST_F(Output, ResultLineAndItsDomain) {
+  Ints residues = span_of(5, 42), more = span_of(48, 60);
+  residues.insert(residues.end(), more.begin(), more.end());
+  domains({residues, {17}}, 2);
+  const FArray<bool> sel = mask_row(atoms, 1);
+  char rmsd[32];
+  std::snprintf(rmsd, sizeof rmsd, "%.2f", armsd(s, sel));
+  output_domain(s, mask_row(res, 1), sel);
+  EXPECT_EQ(printed(s), "    Optimal range 5..42, 48..60: RMSD " + std::string(rmsd) + " A, 1 gap, 51 residues.\n");
+  ASSERT_EQ(s.rmsd_var.domains.size(), 1u);
+  const Domain& d = s.rmsd_var.domains[0];
+  EXPECT_EQ(d.ranges, "5..42, 48..60");
+  EXPECT_EQ(d.rmsd, armsd(s, sel));
+  EXPECT_EQ(std::vector<std::string>({d.segments[1].chain, d.segments[1].first, d.segments[1].last}),
+            std::vector<std::string>({"A", "A48", "A60"}));
+  EXPECT_EQ(d.residue_ids.front(), "A5");
+  FArray<bool> few(Dim(180));
+  for (int a = 40; a <= 60; ++a) few(a) = true;
+  std::snprintf(rmsd, sizeof rmsd, "%.2f", armsd(s, few));
+  s.printdata.lines.clear();
+  output_domain(s, mask_row(res, 2), few);
+  EXPECT_EQ(printed(s), "    Optimal range 17: RMSD " + std::string(rmsd) + " A, 0 gaps, 1 residue.\n");
+}
+
+using Labels = std::vector<std::string>;
+
+Labels chain(char c, int from, int to) {
+  Labels l;
+  for (int i = from; i <= to; ++i) l.push_back(std::string(1, c) + std::to_string(i));
+  return l;
+}
+
+// Range list and gap count of the listed residues of a molecule with the given labels.
+std::pair<std::string, int> ranges(const Labels& labels, const Ints& in_mask, int length = 2000) {
+  Session s;
+  make_molecule(s.vokandata, int(labels.size()), 1, 2);
+  for (std::size_t r = 0; r < labels.size(); ++r) s.vokandata.rnum(int(r) + 1) = labels[r];
+  FArray<bool> mask(Dim(int(labels.size()) + 1));
+  for (int r : in_mask) mask(r) = true;
+  std::pair<std::string, int> out{"", -1};
+  rrstr(s.vokandata, mask, out.first, out.second, length);
+  return out;
+}
+
+TEST(RangeText, ListsGapsChainLettersAndLength) {
+  using Expect = std::pair<std::string, int>;
+  Ints two = span_of(1, 10), more = span_of(20, 30);
+  two.insert(two.end(), more.begin(), more.end());
+  Labels ab = chain('A', 1, 50), b = chain('B', 1, 50);
+  ab.insert(ab.end(), b.begin(), b.end());
+  const std::vector<std::pair<Expect, Expect>> cases = {
+      {ranges(chain('A', 1, 30), two), {"1..10, 20..30", 1}},
+      {ranges(chain('A', 1, 30), {5}), {"5", 0}},
+      {ranges(chain('A', 1, 30), {}), {"", 0}},
+      {ranges({"A10", "A11", "A13"}, {1, 2, 3}), {"10..11, 13", 1}},
+      // A number with an insertion code is no integer: it neither continues nor is continued.
+      {ranges({"A9", "A10", "A10A", "A11", "A12"}, span_of(1, 5)), {"9..10, 10A, 11..12", 2}},
+      {ranges(ab, span_of(1, 100)), {"A1..A50, B1..B50", 1}},
+      // First and last residue in chain A: no letters at all, chain B's included.
+      {ranges({"A1", "A2", "B1", "B2", "A3"}, span_of(1, 5)), {"1..2, 1..2, 3", 2}},
+      {ranges(chain('A', 1, 9), {1, 3, 5, 7, 9}, 8), {"1, 3, 5,", 4}},
+  };
+  for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }
 
 }  // namespace
-}  // namespace veldrix
+}  // namespace veldrix::testing

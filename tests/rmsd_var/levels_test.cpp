@@ -1,19 +1,98 @@
-// Clustering levels: merge criterion, tie rules, level layout and level scores.
+// Distances, variances, order parameters, knee, spread scale; clustering levels and their spread values.
 #include <gtest/gtest.h>
 
+#include <numbers>
 #include <random>
-#include <vector>
 
-#include "rmsd_var/levels.hpp"
-#include "rmsd_var/state.hpp"
+#include "rmsd_var/clustering.hpp"
+#include "rmsd_var/variance.hpp"
+#include "superpose/overlay.hpp"
 #include "support.hpp"
 
-namespace veldrix {
+namespace veldrix::testing {
 namespace {
 
-using testing::level_of;
+using V = std::vector<double>;
+using O = std::vector<std::optional<double>>;
 using Pair = std::array<int, 2>;
 using Rows = std::vector<std::vector<int>>;
+
+TEST(Variance, DistancesVariancesOrderParametersKneeAndScale) {
+  Session s;
+  VokanData& v = s.vokandata;
+  make_molecule(v, 2, 1, 2);
+  set_xyz(v, 2, 1, 1.0, 2.0, 3.0);
+  set_xyz(v, 2, 2, 4.0, 6.0, 3.0);
+  EXPECT_EQ(cdist(v, 1, 2, 2), 5.0);
+  EXPECT_EQ(cdist(v, 1, 2, 1), 0.0);
+  EXPECT_EQ(variance(V{1.0, 3.0}), 1.0);  // division by n
+  EXPECT_EQ(variance(V{}), 0.0);          // an empty sample: no spread, no division by zero
+  FArray<double, 2> m(Dim(4), Dim(4));
+  for (int i = 1; i <= 4; ++i)
+    for (int j = 1; j <= 4; ++j) m(i, j) = 10.0 * i + j;
+  EXPECT_EQ(variance_from_index(m, std::vector<int>{3, 2}), 32.0);  // the entry, in index order
+  // Entries m(1,2), m(1,4), m(2,4) = 12, 14, 24: mean 50/3.
+  EXPECT_NEAR(variance_from_index(m, std::vector<int>{1, 2, 4}), (144.0 + 196.0 + 576.0) / 3.0 - 2500.0 / 9.0, 1e-11);
+  EXPECT_EQ(variance_from_index(m, std::vector<int>{3}), 0.0);
+
+  EXPECT_NEAR(calc_order_parameter(V{0.0, std::numbers::pi}), 0.0, 1e-15);
+  EXPECT_NEAR(calc_order_parameter(V{1.2, 1.2, 1.2}), 1.0, 1e-15);
+  EXPECT_NEAR(calc_order_parameter(V{0.0, std::numbers::pi / 2}), std::sqrt(0.5), 1e-15);
+  EXPECT_EQ(calc_order_parameter(V{0.0, NAN}), 0.0);  // never a NaN for the sort
+
+  EXPECT_EQ(calc_cutoff(V{1.0, 0.9, 0.8, 0.1}), 3);       // t = 4, 4.67, 5.33, 4
+  EXPECT_EQ(calc_cutoff(V{1.0, 0.8, 0.6, 0.4, 0.2}), 1);  // linear: every t equals n
+  EXPECT_EQ(calc_cutoff(V{0.99, 0.98, 0.97, 0.96, 0.3, 0.2, 0.1}), 4);
+  EXPECT_EQ(calc_cutoff(V{0.5, 0.5, 0.5}), 1);  // flat: no finite scale
+  EXPECT_EQ(calc_cutoff(V{}), 1);
+
+  const std::vector<std::pair<O, O>> scales = {
+      {{7.0, 2.0, 4.0, 6.0}, {7.0, 1.0, 2.0, 3.0}},
+      // Equal values after the first leave no scale: those entries are undefined.
+      {{10000.0, 0.4, 0.4, 0.4}, {10000.0, std::nullopt, std::nullopt, std::nullopt}},
+      {{5.0, 3.0}, {5.0, std::nullopt}},
+      {{3.0}, {3.0}}};
+  for (auto [x, expected] : scales) {
+    normalize_avrg_spread(x);
+    EXPECT_EQ(x, expected);
+  }
+}
+
+TEST(Variance, MatrixMatchesPairwiseDistancesAndCoreAtoms) {
+  Session s;
+  VokanData& v = s.vokandata;
+  make_molecule(v, 9, 1, 6);
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<double> u(-20.0, 20.0);
+  for (int k = 0; k <= 6; ++k)
+    for (int a = 1; a <= 9; ++a) set_xyz(v, k, a, u(gen), u(gen), u(gen));
+  set_xyz(v, 4, 5, unknown_value, unknown_value, unknown_value);  // huge but finite
+  const std::vector<int> structures{5, 2, 4, 6}, atoms{2, 3, 5, 8, 9};
+  FArray<double, 2> var;
+  fill_variance_matrix(v, var, structures, atoms);
+  for (int i = 1; i <= 5; ++i)
+    for (int j = 1; j <= 5; ++j) {
+      V d;
+      for (int k : structures) d.push_back(cdist(v, atoms[std::size_t(i - 1)], atoms[std::size_t(j - 1)], k));
+      EXPECT_EQ(var(i, j), i == j ? 0.0 : variance(d)) << i << " " << j;  // bit for bit
+    }
+
+  Session c;
+  VokanData& w = c.vokandata;
+  make_molecule(w, 3, 4, 2);
+  w.nd = 6;
+  w.idr.allocate(Dim(6));
+  const int owner[6] = {2, 1, 2, 3, 2, 1};
+  for (int k = 1; k <= 6; ++k) w.idr(k) = owner[k - 1];
+  FArray<bool> axis(Dim(w.na));
+  for (int a : {2, 3, 5, 7, 8, 10}) axis(a) = true;  // residue 3 has one axis atom only
+  FArray<int> core;
+  get_core_atom_list(w, axis, std::vector<int>{1, 3, 4, 0, 2, 5, 6, -1000}, core);
+  std::vector<int> want(12, -1000);
+  want[0] = 7;  // second axis atom of residue 2, once for its three angles
+  want[1] = 3;
+  EXPECT_EQ(std::vector<int>(core.begin(), core.end()), want);
+}
 
 Rows rows_of(const LevelRecord& l) {
   Rows out;
@@ -35,54 +114,42 @@ Pair nearest(const LevelRecord& l, const FArray<double, 2>& v, Pair merge = {0, 
   return merge;
 }
 
-TEST(Levels, LargestClusterSizes) {
+TEST(Levels, MergeOrderTiesAndLayout) {
   int s1 = 0, s2 = 0;
   largest_clusters(s1, s2, level_of({{1, 2, 3}, {4, 5, 6, 7, 8}, {9, 10, 11, 12}, {13}}));
   EXPECT_EQ(std::minmax(s1, s2), std::minmax(4, 5));
-  largest_clusters(s1, s2, level_of({{1}, {2}}));
-  EXPECT_EQ(Pair({s1, s2}), Pair({1, 1}));
-}
-
-TEST(Levels, HandMadeMatrixMergesInOrder) {
-  reset_rmsd_var();
   // Single items score their entry; at level 2 the pair {2},{4} (entry 2) beats
   // {1,3} with {2} (variance of 1, 5, 4 = 2.89).
   const auto v = symmetric(4, {{1, 2, 5}, {1, 3, 1}, {1, 4, 6}, {2, 3, 4}, {2, 4, 2}, {3, 4, 7}}, 0.0);
   std::vector<LevelRecord> levels(4);
   EXPECT_EQ(cluster_levels(levels, v), (std::vector<Pair>{{1, 3}, {2, 3}, {1, 2}}));
-  EXPECT_EQ(rows_of(levels[0]), (Rows{{1}, {2}, {3}, {4}}));
   EXPECT_EQ(rows_of(levels[1]), (Rows{{1, 3}, {2}, {4}}));
   EXPECT_EQ(rows_of(levels[2]), (Rows{{2, 4}, {1, 3}}));
   EXPECT_EQ(rows_of(levels[3]), (Rows{{1, 2, 3, 4}}));
   EXPECT_EQ(levels[1].width, 2);
-  EXPECT_EQ(levels[3].width, 4);
   EXPECT_EQ(levels[1].item(2, 2), -1000);
-  EXPECT_EQ(rmsd_var.merge_clusters, Pair({1, 2}));
-  EXPECT_EQ(nearest(levels[1], v), Pair({2, 3}));
-}
+  LevelRecord next;
+  store_current_clustering(level_of({{4, 9}, {1}, {2, 7}, {3}, {5}}), next, {1, 3}, 4);
+  EXPECT_EQ(rows_of(next), (Rows{{2, 4, 7, 9}, {1}, {3}, {5}}));  // merged first, others in order
 
-TEST(Levels, TieAndDegenerateRules) {
   const LevelRecord singles = level_of({{1}, {2}, {3}, {4}});
   // Ties go to the lower first row, then to the lower second row.
   EXPECT_EQ(nearest(singles, symmetric(4, {{1, 4, 1}, {2, 3, 1}}, 3)), Pair({1, 4}));
   EXPECT_EQ(nearest(singles, symmetric(4, {{2, 4, 0.5}, {2, 3, 0.5}}, 3)), Pair({2, 3}));
-  std::vector<LevelRecord> levels(4);
-  EXPECT_EQ(cluster_levels(levels, symmetric(4, {{1, 4, 1}, {2, 3, 1}}, 3))[0], Pair({1, 4}));
   // Two rows merge without a score; one row leaves the pair alone.
   EXPECT_EQ(nearest(level_of({{1, 3}, {2}}), symmetric(3, {}, 1e12), {5, 9}), Pair({1, 2}));
   EXPECT_EQ(nearest(level_of({{1, 2, 3}}), symmetric(3, {}, 1e12), {5, 9}), Pair({5, 9}));
-  // Core atoms without coordinates give enormous variances: the least pair
-  // still merges, never the pair of an earlier step.
+  // Core atoms without coordinates give enormous variances: the least pair still merges.
   const auto huge = symmetric(4, {{2, 4, 2.0e9}, {3, 4, 2.0e9}}, 5.0e9);
   EXPECT_EQ(nearest(singles, huge, {7, 9}), Pair({2, 4}));
   EXPECT_EQ(cluster_levels(levels, huge)[0], Pair({2, 4}));
-}
 
-TEST(Levels, MergedClusterComesFirstOthersKeepOrder) {
-  LevelRecord next;
-  store_current_clustering(level_of({{4, 9}, {1}, {2, 7}, {3}, {5}}), next, {1, 3}, 4);
-  EXPECT_EQ(rows_of(next), (Rows{{2, 4, 7, 9}, {1}, {3}, {5}}));
-  EXPECT_EQ(next.width, 4);
+  // Level scores: ties to the lower level; an undefined spread never wins.
+  const std::vector<LevelRecord> three{level_of({{1}, {2}, {3}}), level_of({{1, 2}, {3}}), level_of({{1, 2, 3}})};
+  EXPECT_EQ(calc_cluster_cutoff(O{10000.0, 2.5, 3.5}, three), 2);
+  EXPECT_EQ(calc_cluster_cutoff(O{0.1, std::nullopt, std::nullopt}, three), 1);
+  EXPECT_EQ(calc_cluster_cutoff(O{10000.0, std::nullopt, 0.5}, three), 3);
+  EXPECT_EQ(calc_cluster_cutoff(O{std::nullopt, std::nullopt, std::nullopt}, three), 1);
 }
 
 // The kept-score search must give exactly the levels of the plain search.
@@ -132,18 +199,62 @@ TEST(Levels, KeptScoresGiveTheLevelsOfThePlainSearch) {
   }
 }
 
-TEST(Levels, LevelScoreTiesAndUndefinedSpreads) {
-  reset_rmsd_var();
-  using O = std::vector<std::optional<double>>;
-  const std::vector<LevelRecord> levels{level_of({{1}, {2}, {3}}), level_of({{1, 2}, {3}}), level_of({{1, 2, 3}})};
-  EXPECT_EQ(calc_cluster_cutoff(O{10000.0, 2.5, 3.5}, levels), 2);  // 4.5 twice: the lower level
-  EXPECT_EQ(rmsd_var.cutoff, 2);
-  // An undefined spread never wins; the section's first level keeps its raw value and can.
-  EXPECT_EQ(calc_cluster_cutoff(O{0.1, std::nullopt, std::nullopt}, levels), 1);
-  EXPECT_EQ(calc_cluster_cutoff(O{10000.0, std::nullopt, 0.5}, levels), 3);
-  EXPECT_EQ(calc_cluster_cutoff(O{std::nullopt, std::nullopt, std::nullopt}, levels), 1);
-  EXPECT_EQ(calc_cluster_cutoff(O{}, {}), 1);
+struct Clustering : ::testing::Test {
+  Session s;
+  VokanData& v = s.vokandata;
+  std::vector<int> core;  // the CAs
+
+  // nr swinging residues in 5 conformers.
+  void swinging(int nr) {
+    ensemble(v, layout({{Kind::hinge, nr}}), 5);
+    for (int r = 1; r <= nr; ++r) core.push_back(3 * r - 1);
+  }
+  FArray<bool> atoms(std::initializer_list<int> list) const {
+    FArray<bool> sel(Dim(v.na));
+    for (int a : list) sel(a) = true;
+    return sel;
+  }
+  FArray<bool> every_atom() const {
+    FArray<bool> sel(Dim(v.na));
+    sel.fill(true);
+    return sel;
+  }
+};
+
+TEST_F(Clustering, SpreadOfEveryLevelIsItsClusterRmsd) {
+  swinging(14);
+  FArray<double, 2> var;
+  fill_variance_matrix(v, var, span_of(1, 5), core);
+  std::vector<LevelRecord> levels(core.size()), plain(core.size());
+  std::vector<double> spread(core.size());
+  perform_clustering(s, levels, spread, core, every_atom(), var);
+  cluster_levels(plain, var);
+  EXPECT_EQ(spread[0], 10000.0);
+  for (std::size_t k = 1; k < core.size(); ++k) {
+    EXPECT_EQ(levels[k].members, plain[k].members);
+    // RMSDs carried with their clusters give exactly the value computed afresh.
+    EXPECT_EQ(spread[k], avrg_cluster_rmsd(s, core, levels[k], every_atom())) << "level " << k + 1;
+    EXPECT_GT(spread[k], 0.0);
+  }
+}
+
+TEST_F(Clustering, SpreadRules) {
+  swinging(6);
+  const double pair = armsd(s, atoms({4, 5, 6, 13, 14, 15}));  // residues 2 and 5
+  const double triple = armsd(s, atoms({1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  ASSERT_GT(pair, 0.0);
+  // The sum of the clusters' RMSDs over the number of items in them.
+  EXPECT_DOUBLE_EQ(avrg_cluster_rmsd(s, core, level_of({{2, 5}, {1}, {3}, {4}, {6}}), every_atom()), pair / 2.0);
+  EXPECT_DOUBLE_EQ(avrg_cluster_rmsd(s, core, level_of({{1, 2, 3}, {4}, {2, 5}}), every_atom()), (triple + pair) / 5.0);
+  EXPECT_EQ(avrg_cluster_rmsd(s, core, level_of({{1}, {2}}), every_atom()), 0.0);
+  // With only CAs as axis atoms a pair has two atoms: no RMSD, -1.0 enters the sum.
+  FArray<bool> ca(Dim(v.na));
+  for (int a : core) ca(a) = true;
+  EXPECT_EQ(avrg_cluster_rmsd(s, core, level_of({{1, 2}, {3}}), ca), -0.5);
+  // The working structure decides which atoms count: an unknown coordinate drops the atom.
+  set_xyz(v, 0, 4, unknown_value, 0.0, 0.0);
+  EXPECT_DOUBLE_EQ(avrg_cluster_rmsd(s, core, level_of({{2, 3}}), every_atom()), armsd(s, atoms({5, 6, 7, 8, 9})) / 2);
 }
 
 }  // namespace
-}  // namespace veldrix
+}  // namespace veldrix::testing

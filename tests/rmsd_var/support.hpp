@@ -10,6 +10,7 @@
 
 #include "molecule/vokandata.hpp"
 #include "rmsd_var/levels.hpp"
+#include "test_support.hpp"
 
 namespace veldrix::testing {
 
@@ -62,8 +63,7 @@ inline std::vector<Kind> layout(const std::vector<std::pair<Kind, int>>& runs) {
 // its angle values are measured from its coordinates (the undefined PHI of
 // residue 1 and PSI of the last residue take the generated values). The
 // working structure is a copy of the last conformer; every atom is selected.
-inline void ensemble(const std::vector<Kind>& kinds, int nstr, double jitter = 0.2, unsigned seed = 1) {
-  VokanData& v = vokandata;
+inline void ensemble(VokanData& v, const std::vector<Kind>& kinds, int nstr, double jitter = 0.2, unsigned seed = 1) {
   const int nr = int(kinds.size());
   v = VokanData{};
   v.nr = nr;
@@ -94,7 +94,7 @@ inline void ensemble(const std::vector<Kind>& kinds, int nstr, double jitter = 0
     v.ida(3, k) = k % 2 ? n + 1 : n + 2;
     v.lda(k) = v.na + 1;
   }
-  alostr(nstr, 0);
+  alostr(v, nstr, 0);
   v.nsstr = nstr;
   for (int k = 1; k <= nstr; ++k) v.isstr(k) = k;
 
@@ -141,7 +141,7 @@ inline void ensemble(const std::vector<Kind>& kinds, int nstr, double jitter = 0
       v.dval(v.dix(s, 2 * r)) = r < nr ? torsion(x[n], x[n + 1], x[n + 2], x[n + 3]) : psi[std::size_t(nr)];
     }
   }
-  copstr(nstr, 0);
+  copstr(v, nstr, 0);
 }
 
 inline LevelRecord level_of(const std::vector<std::vector<int>>& rows, int width = 0) {
