@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <thread>
 
 #include "e2e/e2e_support.hpp"
 #include "veldrix/veldrix.hpp"
@@ -83,29 +82,6 @@ TEST(RealEnsembles, ErrorsCarryTheirMessageAndTheLinesBefore) {
   }
   EXPECT_THROW(analyse("/nonexistent/x.pdb"), Error);
   EXPECT_EQ(version(), "2.0.0");
-}
-
-// Analyses in sessions of their own: four threads, each analysing every ensemble in turn, give
-// exactly the sequential results.
-TEST(Concurrency, FourThreadsGiveTheSequentialResults) {
-  std::vector<std::string> texts;
-  std::vector<std::string> sequential;
-  for (const std::string& name : ensembles) {
-    texts.push_back(data_file(name + ".pdb.gz"));
-    sequential.push_back(printed_by_library(texts.back(), name));
-  }
-  std::vector<std::vector<std::string>> got(4);
-  std::vector<std::thread> threads;
-  for (std::size_t t = 0; t < 4; ++t)
-    threads.emplace_back([&, t] {
-      for (std::size_t k = 0; k < texts.size(); ++k) {
-        const std::size_t i = (k + 3 * t) % texts.size();  // each thread starts elsewhere
-        got[t].resize(texts.size());
-        got[t][i] = printed_by_library(texts[i], ensembles[i]);
-      }
-    });
-  for (std::thread& th : threads) th.join();
-  for (std::size_t t = 0; t < 4; ++t) EXPECT_EQ(got[t], sequential) << "thread " << t;
 }
 
 }  // namespace
