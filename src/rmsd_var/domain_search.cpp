@@ -1,7 +1,8 @@
 // The domain search at one clustering level: candidates refined by the structure overlay.
+#include "rmsd_var/domain_search.hpp"
+
 #include <algorithm>
 
-#include "superpose/state.hpp"
 #include "rmsd_var/domains.hpp"
 #include "superpose/overlay.hpp"
 

@@ -5,9 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "molecule/vokandata.hpp"
 #include "rmsd_var/levels.hpp"
-#include "superpose/state.hpp"
-#include "veldrix/veldrix.hpp"
 #include "util/farray.hpp"
 
 namespace veldrix {
@@ -61,15 +60,5 @@ void determine_overlap(const FArray<bool>& flags, FArray<bool>& used, int& nover
 // residue and atom masks of domain d.
 void remove_overlap(const VokanData& v, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask,
                     const FArray<int, 2>& overlaps, int ndomains);
-
-// One domain search at a chosen clustering level: candidates from the level's
-// clusters, widened by the buffer and refined by the structure overlay, their
-// overlaps counted (and removed when the level is the sections' first). The
-// masks (n rows) are cleared first; asel is the same on return as on entry.
-void get_non_overlapping_domains(SuperposeState& s, std::span<const int> core, FArray<int, 2>& ranges,
-                                 int& noverlap, const FArray<bool>& keep, int& ndomains, FArray<bool, 2>& resmask,
-                                 FArray<bool, 2>& atommask, const Options& params,
-                                 std::span<const std::optional<double>> spread, std::span<const LevelRecord> levels,
-                                 int& chosen, bool small_core);
 
 }  // namespace veldrix

@@ -8,6 +8,7 @@
 
 #include "command/message.hpp"
 #include "rmsd_var/clustering.hpp"
+#include "rmsd_var/domain_search.hpp"
 #include "rmsd_var/domains.hpp"
 #include "rmsd_var/output.hpp"
 #include "rmsd_var/variance.hpp"

@@ -2,6 +2,7 @@
 // which domains are reported and their result lines.
 #include <gtest/gtest.h>
 
+#include "rmsd_var/domain_search.hpp"
 #include "rmsd_var/domains.hpp"
 #include "rmsd_var/output.hpp"
 #include "rmsd_var/range_text.hpp"
