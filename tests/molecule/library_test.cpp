@@ -12,6 +12,7 @@ namespace veldrix {
 namespace {
 
 using testing::fatal_of;
+using Ints = std::vector<int>;
 
 // Three atom types and one residue type "TRI": two angles, five atoms, the last a pseudo atom.
 // Line numbers: 1 header, 2-4 types, 5 residue header, 6-7 angles, 8-12 atoms.
@@ -65,11 +66,11 @@ TEST(Getlib, ReadsTypesAndBlocksIntoTheStandardFrame) {
   const VokanData& v = s.vokandata;
   EXPECT_EQ(v.nattyp, 3);
   EXPECT_EQ(v.attyp(2) + v.aanam(1) + v.aatyp(1) + v.dihnam(2, 1) + v.atnam(4, 1), "C_ALITRIRESIDT2D");
-  EXPECT_EQ(std::vector<int>({v.iatel(2), v.naa, v.ndih(1), v.nat(1), v.ifirat(1), v.lasat(1), v.iattyp(4, 1)}),
-            std::vector<int>({6, 1, 2, 5, 1, 5, 3}));
-  EXPECT_EQ(std::vector<int>({v.idihat(1, 2, 1), v.idihat(4, 2, 1), v.ldihat(1, 1), v.ldihat(2, 1), v.ipatom(4, 1),
+  EXPECT_EQ(Ints({v.iatel(2), v.naa, v.ndih(1), v.nat(1), v.ifirat(1), v.lasat(1), v.iattyp(4, 1)}),
+            Ints({6, 1, 2, 5, 1, 5, 3}));
+  EXPECT_EQ(Ints({v.idihat(1, 2, 1), v.idihat(4, 2, 1), v.ldihat(1, 1), v.ldihat(2, 1), v.ipatom(4, 1),
                               v.ipatom(5, 1)}),
-            std::vector<int>({2, 5, 0, 5, 5, 0}));
+            Ints({2, 5, 0, 5, 5, 0}));
   EXPECT_EQ(std::vector<std::size_t>({v.attyp.extent(), v.aanam.extent(), v.dihnam.extent(0), v.atnam.extent(0)}),
             std::vector<std::size_t>({3, 1, 2, 5})) << "the arrays end at the final counts";
   // By hand from the untouched block: atom 1 at the origin, atom 3 on +x, atom 2 in the x-z plane below.
@@ -131,18 +132,18 @@ RESIDUE QUA 1 4 2 3
   const VokanData& v = s.vokandata;
   ASSERT_EQ(load(s, kMini), "");
   ASSERT_EQ(load(s, second), "");
-  EXPECT_EQ(std::vector<int>({v.nattyp, v.iatel(3), v.naa, v.nat(1), v.iattyp(1, 2), v.iattyp(2, 2), v.maxat,
+  EXPECT_EQ(Ints({v.nattyp, v.iatel(3), v.naa, v.nat(1), v.iattyp(1, 2), v.iattyp(2, 2), v.maxat,
                               v.ipatom(4, 1)}),
-            std::vector<int>({4, 1, 2, 5, 4, 3, 5, 5}));
+            Ints({4, 1, 2, 5, 4, 3, 5, 5}));
   EXPECT_EQ(v.aanam(2), "QUA");
   EXPECT_NEAR(v.coord(2, 5, 1), 0.5, 1e-12) << "the earlier type survives the resize";
   ASSERT_EQ(replace(s, second), "");
-  EXPECT_EQ(std::vector<int>({v.nattyp, v.iatel(1), v.naa, v.iattyp(1, 2), v.maxat, int(v.atnam.extent(0))}),
-            std::vector<int>({2, 99, 2, 2, 4, 4}));
+  EXPECT_EQ(Ints({v.nattyp, v.iatel(1), v.naa, v.iattyp(1, 2), v.maxat, int(v.atnam.extent(0))}),
+            Ints({2, 99, 2, 2, 4, 4}));
   EXPECT_EQ(v.atnam(1, 1), "X");
   ASSERT_EQ(load(s, with(second, "0.0 0.0 -1.0", "0.0 zero -1.0")), "") << "a skipped type is not parsed";
   ASSERT_EQ(replace(s, "ATOMTYPES 2\n 1 X 1.0 0 1\n 2 X 2.0 0 2\nATOMTYPES 2\n 1 Y 1.0 0 3\n 2 Z 1.0 0 4\n"), "");
-  EXPECT_EQ(std::vector<int>({v.nattyp, v.iatel(1), v.iatel(2), v.iatel(3)}), std::vector<int>({3, 1, 3, 4}));
+  EXPECT_EQ(Ints({v.nattyp, v.iatel(1), v.iatel(2), v.iatel(3)}), Ints({3, 1, 3, 4}));
   ASSERT_EQ(replace(s, "ATOMTYPES 2000000000\n 1 C_ALI 1.6 0 6\n"), "") << "a huge count reads to the end";
   EXPECT_EQ(v.attyp.extent(), 1u);
   EXPECT_NE(replace(s, with(kMini, "TRI 2 5 1 5", "TRI 2147483647 2147483647 1 5")), "");
@@ -240,21 +241,14 @@ TEST(Libchk, ReportsEachFinding) {
   }
 }
 
-// Streams that cannot seek back, that change when rewound, or that fail while read.
-class ForwardOnly : public std::stringbuf {
+// A stream whose text changes when it is rewound; without a second text it cannot seek back.
+class Rewound : public std::stringbuf {
  public:
-  using std::stringbuf::stringbuf;
-
- protected:
-  pos_type seekpos(pos_type, std::ios_base::openmode) override { return pos_type(off_type(-1)); }
-};
-
-class Changing : public std::stringbuf {
- public:
-  Changing(const std::string& first, std::string second) : std::stringbuf(first), second_(std::move(second)) {}
+  explicit Rewound(const std::string& first, std::string second = "") : std::stringbuf(first), second_(std::move(second)) {}
 
  protected:
   pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
+    if (second_.empty()) return pos_type(off_type(-1));
     str(second_);
     return std::stringbuf::seekpos(pos, which);
   }
@@ -269,15 +263,15 @@ TEST(Getlib, InputThatCannotBeReadTwiceTheSameIsRejected) {
     std::istream in(&buf);
     return fatal_of([&] { getlib(s, &in); });
   };
-  ForwardOnly forward(kMini);
-  EXPECT_EQ(run(forward), "The residue library input cannot be rewound for its second reading.");
   const std::string changed = "The residue library input changed while it was being read.";
-  Changing more_types(kMini, with(kMini, "ATOMTYPES 3 0.25", "ATOMTYPES 4\n 0 X 1.0 0 1"));
-  EXPECT_EQ(run(more_types), changed);
-  Changing more_residues(kMini, kMini + with(kMini.substr(kMini.find("RESIDUE")), "TRI", "TWO"));
-  EXPECT_EQ(run(more_residues), changed);
-  Changing more_angles(kMini, with(kMini, "TRI 2 5 1 5\n", "TRI 3 5 1 5\n  0 T0 0 0 0.0 1 2 3 4\n"));
-  EXPECT_EQ(run(more_angles), changed);
+  for (const auto& [second, message] : std::vector<std::pair<std::string, std::string>>{
+           {"", "The residue library input cannot be rewound for its second reading."},
+           {with(kMini, "ATOMTYPES 3 0.25", "ATOMTYPES 4\n 0 X 1.0 0 1"), changed},
+           {kMini + with(kMini.substr(kMini.find("RESIDUE")), "TRI", "TWO"), changed},
+           {with(kMini, "TRI 2 5 1 5\n", "TRI 3 5 1 5\n  0 T0 0 0 0.0 1 2 3 4\n"), changed}}) {
+    Rewound buffer(kMini, second);
+    EXPECT_EQ(run(buffer), message);
+  }
   // A read error is fatal with its line number, not an early end (the two lines alone would be a library).
   for (const std::string text : {"# a comment\nATOMTYPES 0\n", "# one\n# two\n# thr"}) {
     testing::FailingBuffer failing(text);
