@@ -112,42 +112,16 @@ TEST(Getlib, TextRules) {
   EXPECT_EQ(v.iattyp(3, 1), 2);
 }
 
-TEST(Getlib, EarlierDefinitionsWinAndReplacingStartsAfresh) {
-  // A second library redefines H_ALI and TRI and brings N_AMI and a new residue type QUA.
-  const std::string second = R"(ATOMTYPES 2
- 1 H_ALI 9.0 0 99
- 2 N_AMI 1.45 -1 7
-RESIDUE TRI 0 3 1 3
- 1 X N_AMI 0 0 0.0 0.0 0.0
- 2 Y N_AMI 0 0 0.0 0.0 -1.0
- 3 Z N_AMI 0 0 1.0 0.0 0.0
-RESIDUE QUA 1 4 2 3
- 1 W 0 0 0 1 2 3 4
- 1 N N_AMI 0 0 0.0 0.0 0.0
- 2 H H_ALI 0 0 0.0 0.0 -1.0
- 3 X N_AMI 0 0 1.0 0.0 0.0
- 4 Y H_ALI 0 0 2.0 1.0 0.0
-)";
+TEST(Getlib, ReplacingStartsAfreshTheFirstTypeDefinitionWinsAndCountsNeverSizeMemory) {
   MoleculeState s;
   const VokanData& v = s.vokandata;
   ASSERT_EQ(load(s, kMini), "");
-  ASSERT_EQ(load(s, second), "");
-  EXPECT_EQ(Ints({v.nattyp, v.iatel(3), v.naa, v.nat(1), v.iattyp(1, 2), v.iattyp(2, 2), v.maxat,
-                              v.ipatom(4, 1)}),
-            Ints({4, 1, 2, 5, 4, 3, 5, 5}));
-  EXPECT_EQ(v.aanam(2), "QUA");
-  EXPECT_NEAR(v.coord(2, 5, 1), 0.5, 1e-12) << "the earlier type survives the resize";
-  ASSERT_EQ(replace(s, second), "");
-  EXPECT_EQ(Ints({v.nattyp, v.iatel(1), v.naa, v.iattyp(1, 2), v.maxat, int(v.atnam.extent(0))}),
-            Ints({2, 99, 2, 2, 4, 4}));
-  EXPECT_EQ(v.atnam(1, 1), "X");
-  ASSERT_EQ(load(s, with(second, "0.0 0.0 -1.0", "0.0 zero -1.0")), "") << "a skipped type is not parsed";
   ASSERT_EQ(replace(s, "ATOMTYPES 2\n 1 X 1.0 0 1\n 2 X 2.0 0 2\nATOMTYPES 2\n 1 Y 1.0 0 3\n 2 Z 1.0 0 4\n"), "");
-  EXPECT_EQ(Ints({v.nattyp, v.iatel(1), v.iatel(2), v.iatel(3)}), Ints({3, 1, 3, 4}));
+  EXPECT_EQ(Ints({v.nattyp, v.naa, v.iatel(1), v.iatel(2), v.iatel(3)}), Ints({3, 0, 1, 3, 4}));
   ASSERT_EQ(replace(s, "ATOMTYPES 2000000000\n 1 C_ALI 1.6 0 6\n"), "") << "a huge count reads to the end";
   EXPECT_EQ(v.attyp.extent(), 1u);
   EXPECT_NE(replace(s, with(kMini, "TRI 2 5 1 5", "TRI 2147483647 2147483647 1 5")), "");
-  EXPECT_EQ(v.atnam.size() + v.dihnam.size(), 0u) << "announced counts never size memory by themselves";
+  EXPECT_EQ(v.atnam.size() + v.dihnam.size(), 0u);
 }
 
 TEST(Getlib, EveryDamagedLibraryHasItsMessage) {
@@ -198,10 +172,8 @@ TEST(Getlib, EveryDamagedLibraryHasItsMessage) {
       {{{"TRI 2 5 1 5", "TRI 2 5 4 3"}}, range + "4..3 for its 5 atoms in line 5:", "RESIDUE TRI 2 5 4 3"},
       {{{"TRI 2 5 1 5", "TRI 2 5 1 6"}}, range + "1..6 for its 5 atoms in line 5:", "RESIDUE TRI 2 5 1 6"},
       // Pseudo pointers beyond the type, to a real atom, through a pseudo atom to a real atom or beyond.
-      {{{"3 0 0 0 5", "3 0 0 0 6"}}, wrong, ""},
-      {{{"3 0 0 0 5", "3 0 0 0 3"}}, wrong, ""},
-      {{{"1.0 0.5\n", "1.0 0.5 - - - - 4\n"}}, wrong, ""},
-      {{{"1.0 0.5\n", "1.0 0.5 - - - - 6\n"}}, wrong, ""},
+      {{{"3 0 0 0 5", "3 0 0 0 6"}}, wrong, ""}, {{{"3 0 0 0 5", "3 0 0 0 3"}}, wrong, ""},
+      {{{"1.0 0.5\n", "1.0 0.5 - - - - 4\n"}}, wrong, ""}, {{{"1.0 0.5\n", "1.0 0.5 - - - - 6\n"}}, wrong, ""},
       // Atoms 1, 2, 3 on one line or coincident, or so far apart that the frame overflows.
       {{{"1.0 1.0 0.0 3 1", "-1.0 0.0 0.0 3 1"}}, frame + line, ""},
       {{{"2.0 0.0 0.0 4 2", "0.0 0.0 0.0 4 2"}}, frame + line, ""},
@@ -229,10 +201,8 @@ TEST(Libchk, ReportsEachFinding) {
            {with(kMini, "2 T2", "2 T1"), "Duplicate angle name \"T1\" in residue \"TRI\"."},
            {with(kMini, "  2 B", "  2 A"), "Duplicate atom name \"A\" in residue \"TRI\"."},
            // Angle 2 turns the atoms after its third atom up to its last atom (0: to the end).
-           {with(kMini, "2 3 4 5 5", "1 2 3 5 5"), affects},
-           {with(kMini, "2 3 4 5 5", "1 2 3 5 4"), affects},
-           {with(kMini, "2 3 4 5 5", "1 2 3 5 0"), affects},
-           {kMini, ""},
+           {with(kMini, "2 3 4 5 5", "1 2 3 5 5"), affects}, {with(kMini, "2 3 4 5 5", "1 2 3 5 4"), affects},
+           {with(kMini, "2 3 4 5 5", "1 2 3 5 0"), affects}, {kMini, ""},
            // Overlap atoms (outside own atoms 2..5) may repeat the names of own atoms.
            {with(with(kMini, "  1 A", "  1 B"), "TRI 2 5 1 5", "TRI 2 5 2 5"), ""}}) {
     MoleculeState s;
@@ -244,7 +214,8 @@ TEST(Libchk, ReportsEachFinding) {
 // A stream whose text changes when it is rewound; without a second text it cannot seek back.
 class Rewound : public std::stringbuf {
  public:
-  explicit Rewound(const std::string& first, std::string second = "") : std::stringbuf(first), second_(std::move(second)) {}
+  explicit Rewound(const std::string& first, std::string second = "")
+      : std::stringbuf(first), second_(std::move(second)) {}
 
  protected:
   pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {

@@ -1,4 +1,5 @@
-// Selection expressions: atom words, residue ranges, terms and operators, getsel, named selections.
+// Selections: expression operators, residue ranges, BACKBONE, WITHCOORDALL, stored selections,
+// getsel's combination with the current selection, illegal selections, and the atoms command.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,208 +8,226 @@
 #include <vector>
 
 #include "command/params.hpp"
-#include "molecule/vokandata.hpp"
-#include "peptide.hpp"
+#include "select/atoms.hpp"
 #include "select/select.hpp"
+#include "select/state.hpp"
 #include "test_support.hpp"
 
-namespace veldrix {
+namespace veldrix::testing {
 namespace {
 
-using testing::atoms_where;
-using testing::flagged;
-using testing::make_peptide;
-using testing::set_xyz;
-using testing::stop_status;
-using Pred = std::function<bool(const std::string&, int, int)>;  // atom name, residue, atom
+using V = std::vector<int>;
+using Words = std::vector<std::string>;
+struct At {  // an atom: its name, residue and number
+  std::string n;
+  int r, a;
+};
+using Pred = std::function<bool(const At&)>;
 
-std::vector<int> eval(const std::string& text, int mode = 1) {
-  FArray<bool> s;
-  bool error = true;
-  select(text, s, mode, error);
-  EXPECT_FALSE(error) << text;
-  return flagged(s);
+// Residues A1..An with the atoms N, CA, C, O, QB (QB of type DUMMY) and three angles per residue:
+// the axes N-CA and CA-C move atoms beyond the molecule (lda > na), the axis C-O does not (lda = na).
+// The base columns -1 and 0 (axis QB-O) have lda > na but are no angles.
+void make_peptide(VokanData& v, int nres, int nstr) {
+  make_molecule(v, nres, 5, nstr);
+  static const char* const names[] = {"N", "CA", "C", "O", "QB"};
+  static const int types[] = {1, 2, 2, 3, 4};
+  v.nattyp = 4;
+  v.attyp.allocate(Dim(4));
+  v.attyp(1) = "N", v.attyp(2) = "C", v.attyp(3) = "O", v.attyp(4) = "DUMMY";
+  v.iatyp.allocate(Dim(v.na));
+  for (int a = 1; a <= v.na; ++a) {
+    v.anam(a) = names[(a - 1) % 5];
+    v.iatyp(a) = types[(a - 1) % 5];
+  }
+  v.nd = 3 * nres;
+  v.ida.allocate(Dim(4), Dim(-1, v.nd));
+  v.lda.allocate(Dim(-1, v.nd));
+  for (int k = -1; k <= v.nd; ++k) {
+    const int b = k <= 0 ? 4 : v.ifira((k - 1) / 3 + 1) + (k - 1) % 3;  // first axis atom
+    v.ida(1, k) = b - 1, v.ida(2, k) = b, v.ida(3, k) = b + 1, v.ida(4, k) = b + 2;
+    v.lda(k) = k > 0 && k % 3 == 0 ? v.na : v.na + 1;
+  }
 }
 
-bool bb(const std::string& n) { return n == "N" || n == "CA" || n == "C"; }
+// Atom numbers whose flag is set.
+V flagged(const VokanData& v, const FArray<bool>& s) {
+  V r;
+  for (int a = 1; a <= v.na; ++a)
+    if (s(a)) r.push_back(a);
+  return r;
+}
 
-// 45 residues A1..A45; ensemble members are structures 1 and 3 (structure 2 is not one).
+// Atom numbers for which pred holds.
+V atoms_where(const VokanData& v, const Pred& pred) {
+  V r;
+  for (int a = 1; a <= v.na; ++a)
+    if (pred({v.anam(a), v.iar(a), a})) r.push_back(a);
+  return r;
+}
+
+V eval(SelectState& s, const std::string& text) {
+  FArray<bool> sel;
+  bool error = true;
+  select(s, text, sel, 1, error);
+  EXPECT_FALSE(error) << text;
+  return flagged(s.vokandata, sel);
+}
+
+// 45 residues; the ensemble members are structures 1 and 3 (structure 2 is not one).
 class Selection : public ::testing::Test {
  protected:
-  testing::Captured cap;
+  SelectState s;
+  VokanData& v = s.vokandata;
   void SetUp() override {
-    make_peptide(45, 3);
-    vokandata.nsstr = 2;
-    vokandata.isstr(2) = 3;
-    set_xyz(2, 12, unknown_value, 0, 0);               // missing only outside the ensemble: kept
-    set_xyz(3, 7, unknown_value, 0, 0);                // CA of A2 missing in a member
-    set_xyz(0, 201, -unknown_value, 0, 0);             // N of A41 missing in the working structure
-    set_xyz(1, 6, 1.0e8, 0, 0);                        // N of A2: not below the limit
-    set_xyz(1, 11, -5.0e7, 0, 0);                      // large but present
-    set_xyz(3, 16, 0, unknown_value, unknown_value);   // only x is looked at
-    vokandata.iatyp(13) = 4;                           // C of A3 has the type DUMMY
+    make_peptide(v, 45, 3);
+    v.nsstr = 2;
+    v.isstr(2) = 3;
+    set_xyz(v, 2, 12, unknown_value, 0, 0);              // missing only outside the ensemble: kept
+    set_xyz(v, 3, 7, unknown_value, 0, 0);               // CA of A2 missing in a member
+    set_xyz(v, 0, 201, -unknown_value, 0, 0);            // N of A41 missing in the working structure
+    set_xyz(v, 1, 6, 1.0e8, 0, 0);                       // N of A2: not below the limit
+    set_xyz(v, 1, 11, -5.0e7, 0, 0);                     // large but present
+    set_xyz(v, 3, 16, 0, unknown_value, unknown_value);  // only x is looked at
+    v.iatyp(13) = 4;                                     // C of A3 has the type DUMMY
   }
 };
 
 TEST_F(Selection, Expressions) {
-  const auto res = [](std::set<int> rs) -> Pred { return [rs](const std::string&, int r, int) { return rs.count(r) > 0; }; };
-  const auto upto = [](int lo, int hi) -> Pred { return [=](const std::string&, int r, int) { return r >= lo && r <= hi; }; };
-  const Pred none = [](const std::string&, int, int) { return false; };
-  const Pred all = [](const std::string&, int, int) { return true; };
-  const auto coords = [](int a) { return a != 6 && a != 7 && a != 201; };
+  const auto res = [](std::set<int> rs) -> Pred { return [rs](const At& x) { return rs.count(x.r) > 0; }; };
+  const auto upto = [](int lo, int hi) -> Pred { return [=](const At& x) { return x.r >= lo && x.r <= hi; }; };
+  const auto name = [](std::set<std::string> ns) -> Pred { return [ns](const At& x) { return ns.count(x.n) > 0; }; };
+  const Pred none = [](const At&) { return false; }, all = [](const At&) { return true; };
+  const auto coords = [](const At& x) { return x.a != 6 && x.a != 7 && x.a != 201; };
+  const auto bb = [](const At& x) { return x.n == "N" || x.n == "CA" || x.n == "C"; };
   const std::vector<std::pair<std::string, Pred>> cases{
       {"", all}, {"  *  ", all},
       // atom words
-      {"CA", [](const std::string& n, int, int) { return n == "CA"; }},
-      {"C*", [](const std::string& n, int, int) { return n == "C" || n == "CA"; }},
-      {"?A", [](const std::string& n, int, int) { return n == "CA"; }},
-      {"N\tCA", [](const std::string& n, int, int) { return n == "N" || n == "CA"; }},
-      {"ca", none},
-      {"BACKBONE", [](const std::string& n, int, int) { return bb(n); }},
-      {"&DUMMY", [](const std::string& n, int, int a) { return n == "QB" || a == 13; }},
-      {"&DUM*", [](const std::string& n, int, int a) { return n == "QB" || a == 13; }},
-      {"~C*", [](const std::string& n, int, int) { return n == "N" || n == "O" || n == "QB"; }},
-      {"WITHCOORDALL", [=](const std::string&, int, int a) { return coords(a); }},
+      {"CA", name({"CA"})}, {"C*", name({"C", "CA"})}, {"?A", name({"CA"})}, {"N\tCA", name({"N", "CA"})}, {"ca", none},
+      {"BACKBONE", bb}, {"&DUMMY", [](const At& x) { return x.n == "QB" || x.a == 13; }},
+      {"&DUM*", [](const At& x) { return x.n == "QB" || x.a == 13; }}, {"~C*", name({"N", "O", "QB"})},
+      {"WITHCOORDALL", coords},
       // residue words
-      {":A5", res({5})}, {":A1-A40", upto(1, 40)}, {":?1-?40", upto(1, 40)}, {":A1..A40", upto(1, 40)},
-      {":1-40", none}, {"1-40", none}, {":5", none}, {":A7-A5", none}, {":A2-A99", none},
-      {":-A3", upto(1, 3)}, {":A43-", upto(43, 45)}, {":A44..", upto(44, 45)}, {":*", all}, {":", all},
-      {":A1?", res({10})}, {":A4?-A4?", upto(40, 45)}, {":A5,A7", res({5, 7})},
-      {":A1-A2,A44-", res({1, 2, 44, 45})}, {":A3 :A9", res({3, 9})},
+      {":A5", res({5})}, {":A1-A40", upto(1, 40)}, {":?1-?40", upto(1, 40)}, {":A1..A40", upto(1, 40)}, {":1-40", none},
+      {"1-40", none}, {":5", none}, {":A7-A5", none}, {":A2-A99", none}, {":-A3", upto(1, 3)}, {":A43-", upto(43, 45)},
+      {":A44..", upto(44, 45)}, {":*", all}, {":", all}, {":A1?", res({10})}, {":A4?-A4?", upto(40, 45)},
+      {":A5,A7", res({5, 7})}, {":A1-A2,A44-", res({1, 2, 44, 45})}, {":A3 :A9", res({3, 9})},
       {":A2-A1" + std::string(15, '*') + "Z", upto(2, 19)},  // items hold 20 characters: the Z is cut
-      // terms and operators
-      {"CA :A2-A3", [](const std::string& n, int r, int) { return n == "CA" && (r == 2 || r == 3); }},
-      {":A2 N :A4 CA", [](const std::string& n, int r, int) { return (n == "N" || n == "CA") && (r == 2 || r == 4); }},
-      {"CA + N", [](const std::string& n, int, int) { return n == "CA" || n == "N"; }},
-      {"CA N - :A2", [](const std::string& n, int r, int) { return (n == "CA" || n == "N") && r != 2; }},
-      {"CA N ! :A2", [](const std::string& n, int r, int) { return (n == "CA" || n == "N") && r != 2; }},
-      {"* / :A2", res({2})},
-      {"CA = N", [](const std::string& n, int, int) { return n == "N"; }},
-      {"CA + N / :A1-A2 - CA", [](const std::string& n, int r, int) { return n == "N" && r <= 2; }},
-      {"- CA", [](const std::string& n, int, int) { return n != "CA"; }},  // the empty first term is everything
-      {"CA -", none},
+      // terms and operators, left to right; an empty first term is everything
+      {"CA :A2-A3", [](const At& x) { return x.n == "CA" && (x.r == 2 || x.r == 3); }},
+      {":A2 N :A4 CA", [](const At& x) { return (x.n == "N" || x.n == "CA") && (x.r == 2 || x.r == 4); }},
+      {"CA + N", name({"CA", "N"})},
+      {"CA N - :A2", [](const At& x) { return (x.n == "CA" || x.n == "N") && x.r != 2; }},
+      {"CA N ! :A2", [](const At& x) { return (x.n == "CA" || x.n == "N") && x.r != 2; }},
+      {"* / :A2", res({2})}, {"CA = N", name({"N"})},
+      {"CA + N / :A1-A2 - CA", [](const At& x) { return x.n == "N" && x.r <= 2; }},
+      {"- CA", [](const At& x) { return x.n != "CA"; }}, {"CA -", none},
       // the run script's expressions
-      {"BACKBONE ALL / WITHCOORDALL - &DUMMY", [=](const std::string& n, int, int a) { return bb(n) && coords(a) && a != 13; }},
+      {"BACKBONE ALL / WITHCOORDALL - &DUMMY", [=](const At& x) { return bb(x) && coords(x) && x.a != 13; }},
       {"BACKBONE :A1-A40 / WITHCOORDALL - &DUMMY",
-       [=](const std::string& n, int r, int a) { return bb(n) && r <= 40 && coords(a) && a != 13; }},
+       [=](const At& x) { return bb(x) && x.r <= 40 && coords(x) && x.a != 13; }},
       {"BACKBONE :1-40 / WITHCOORDALL - &DUMMY", none},
   };
-  for (const auto& [text, pred] : cases) EXPECT_EQ(eval(text), atoms_where(pred)) << '"' << text << '"';
-}
-
-TEST_F(Selection, BackboneTakesOnlyTheAxisAtoms) {
-  VokanData& v = vokandata;
+  for (const auto& [text, pred] : cases) EXPECT_EQ(eval(s, text), atoms_where(v, pred)) << '"' << text << '"';
   v.lda(3) = v.na + 1;  // the C-O angle of A1 now qualifies: its axis atom O joins, the outer QB does not
-  EXPECT_EQ(eval("BACKBONE"), atoms_where([](const std::string& n, int r, int) { return bb(n) || (r == 1 && n == "O"); }));
+  EXPECT_EQ(eval(s, "BACKBONE"), atoms_where(v, [=](const At& x) { return bb(x) || (x.r == 1 && x.n == "O"); }));
   v.iatyp(1) = 0;  // an atom without type matches no type name
-  EXPECT_EQ(eval("&N"), atoms_where([](const std::string& n, int, int a) { return n == "N" && a != 1; }));
+  EXPECT_EQ(eval(s, "&N"), atoms_where(v, [](const At& x) { return x.n == "N" && x.a != 1; }));
   v.isstr(2) = 9;  // a member beyond the arrays has no coordinates
-  EXPECT_TRUE(eval("WITHCOORDALL").empty());
+  EXPECT_TRUE(eval(s, "WITHCOORDALL").empty());
   v.nd = 0;
-  EXPECT_TRUE(eval("BACKBONE").empty());
+  EXPECT_TRUE(eval(s, "BACKBONE").empty());
 }
 
-TEST_F(Selection, NamedSelectionStore) {
-  SelectData& s = selectdata;
-  EXPECT_TRUE(eval("core").empty()) << "without a store the word is an atom name";
-  savsel(1);
-  s.nasl = 1;
-  s.aslnam.allocate(Dim(1));
-  s.aslnam(1) = "core";
-  s.asl.allocate(Dim(vokandata.na), Dim(1));
-  s.asl(3, 1) = s.asl(9, 1) = true;
-  EXPECT_EQ(eval("core N :A1-A2"), (std::vector<int>{1, 3, 6, 9}));
+TEST_F(Selection, StoredSelections) {
+  SelectData& d = s.selectdata;
+  EXPECT_TRUE(eval(s, "core").empty()) << "without a store the word is an atom name";
+  savsel(s, 1);
+  d.nasl = 1;
+  d.aslnam.allocate(Dim(1));
+  d.aslnam(1) = "core";
+  d.asl.allocate(Dim(v.na), Dim(1));
+  d.asl.fill(false);
+  d.asl(3, 1) = d.asl(9, 1) = true;
+  EXPECT_EQ(eval(s, "core N :A1-A2"), (V{1, 3, 6, 9})) << "a stored selection is one more atom word";
   FArray<bool> out;
   bool error = false;
-  recsel("nope", out, 1, error);
+  recsel(s, "nope", out, 1, error);
   EXPECT_TRUE(error);
-  EXPECT_EQ(stop_status([&] { select("core", out, 2, error); }), std::optional<int>(1));
-  EXPECT_EQ(cap.text(), "*** FATAL ERROR: Illegal selection save mode.\n");
-  savsel(1);  // already set up: kept
-  EXPECT_EQ(s.nasl, 1);
-  savsel(0);  // a new molecule empties it
-  EXPECT_EQ(s.nasl, 0);
-  EXPECT_TRUE(eval("core").empty());
+  EXPECT_EQ(fatal_of([&] { select(s, "core", out, 2, error); }), "Illegal selection save mode.");
+  savsel(s, 1);  // already set up: kept
+  EXPECT_EQ(d.nasl, 1);
+  savsel(s, 0);  // a new molecule empties it
+  EXPECT_EQ(d.nasl, 0);
+  EXPECT_TRUE(eval(s, "core").empty());
 }
 
-TEST_F(Selection, MsplitSplitsEveryIdentifier) {
-  VokanData& v = vokandata;
-  v.nr = 3;
-  v.rnum(1) = "B3", v.rnum(2) = "7", v.rnum(3) = "A12B";
-  FArray<std::string> pre, suf;
-  FArray<int> num;
-  bool any = false;
-  msplit(pre, num, suf, any);
-  EXPECT_TRUE(any);
-  EXPECT_EQ(pre(1) + "|" + pre(2) + "|" + pre(3) + "|" + suf(3), "B||A|B");
-  EXPECT_EQ(num(1) + num(2) + num(3), 3 + 7 + 12);
-  v.rnum(1) = "1", v.rnum(3) = "3";
-  msplit(pre, num, suf, any);
-  EXPECT_FALSE(any);
-}
-
-// getsel on two residues (atoms 1..5 and 6..10, CA = 2 and 7), asel = residue 1.
-class Getsel : public Selection {
+// getsel and the atoms command on two residues (atoms 1..5 and 6..10, CA = 2 and 7), asel = residue 1.
+class Getsel : public ::testing::Test {
  protected:
+  SelectState s;
+  VokanData& v = s.vokandata;
   void SetUp() override {
-    make_peptide(2, 1);
-    for (int a = 1; a <= 10; ++a) vokandata.asel(a) = a <= 5;
+    make_peptide(v, 2, 2);
+    for (int a = 1; a <= 10; ++a) v.asel(a) = a <= 5;
   }
-  std::vector<int> run(const std::string& value, FArray<bool>& s) {
-    std::vector<std::string> w{value};
-    params(w, "selection=*= save=*=");
-    getsel("selection", 1, s);
-    EXPECT_EQ(selectdata.nsel, int(flagged(s).size()));
-    return flagged(s);
+  V run(const std::string& value, FArray<bool>& sel) {
+    Words w{value};
+    params(s, w, atoms_select_template);
+    const int n = getsel(s, "selection", 1, sel);
+    EXPECT_EQ(n, int(flagged(v, sel).size()));
+    return flagged(v, sel);
   }
 };
 
 TEST_F(Getsel, OperatorsAndNegationsCombineWithTheCurrentSelection) {
-  using V = std::vector<int>;
   for (const auto& [value, want] : std::vector<std::pair<std::string, V>>{
            {"CA", {2, 7}}, {"+CA", {1, 2, 3, 4, 5, 7}}, {"-CA", {1, 3, 4, 5}}, {"/ CA", {2}},
            {"!CA", {1, 3, 4, 5, 6, 8, 9, 10}}, {"!+CA", {2, 6, 7, 8, 9, 10}},
-           {"  + ! CA", {1, 2, 3, 4, 5, 6, 8, 9, 10}}, {"-!CA", {2}}}) {
-    FArray<bool> s;
-    EXPECT_EQ(run(value, s), want) << value;
+           {"  + ! CA", {1, 2, 3, 4, 5, 6, 8, 9, 10}}, {"-!CA", {2}}, {"CA " + std::string(200, 'X'), {2, 7}}}) {
+    FArray<bool> sel;
+    EXPECT_EQ(run(value, sel), want) << value;
   }
-  EXPECT_EQ(flagged(vokandata.asel), (V{1, 2, 3, 4, 5})) << "asel itself is untouched";
-  run("+CA", vokandata.asel);  // the result may be asel itself
-  EXPECT_EQ(flagged(vokandata.asel), (V{1, 2, 3, 4, 5, 7}));
-  std::vector<std::string> none;
-  params(none, "selection=*=");
-  FArray<bool> s;
-  getsel("selection", 1, s);  // without the parameter: the current selection
-  EXPECT_EQ(flagged(s), (V{1, 2, 3, 4, 5, 7}));
-}
-
-TEST_F(Getsel, Refusals) {
-  FArray<bool> s;
-  std::vector<std::string> w{"CA"};
-  params(w, "selection=*=");
-  for (int mode : {0, 2, 8}) {
-    EXPECT_EQ(stop_status([&] { getsel("selection", mode, s); }), std::optional<int>(1));
-    EXPECT_EQ(cap.text(), "*** FATAL ERROR: Illegal selection mode.\n");
-  }
-  EXPECT_EQ(run("CA " + std::string(200, 'X'), s), (std::vector<int>{2, 7})) << "200 characters make one word";
-  cap.clear();
+  EXPECT_EQ(flagged(v, v.asel), (V{1, 2, 3, 4, 5})) << "asel itself is untouched";
+  run("+CA", v.asel);  // the result may be asel itself
+  EXPECT_EQ(flagged(v, v.asel), (V{1, 2, 3, 4, 5, 7}));
+  Words none;
+  params(s, none, "selection=*=");
+  FArray<bool> sel;
+  EXPECT_EQ(getsel(s, "selection", 1, sel), 6) << "without the parameter: the current selection";
+  for (int mode : {0, 2, 8})
+    EXPECT_EQ(fatal_of([&] { getsel(s, "selection", mode, sel); }), "Illegal selection mode.");
   const std::string longer = "CA " + std::string(201, 'X');
-  EXPECT_EQ(stop_status([&] { run(longer, s); }), std::optional<int>(1));
-  EXPECT_EQ(cap.text(), "*** FATAL ERROR: Illegal selection \"" + longer + "\".\n");
+  EXPECT_EQ(fatal_of([&] { run(longer, sel); }), "Illegal selection \"" + longer + "\".");
 }
 
-TEST_F(Getsel, StructuresCommandKeepSelection) {
-  std::vector<std::string> w{"overlay", "keep=CA :A2", "gap=0.30"};
-  params(w, "action=insert|mean|list|clear|copy|select|sort|violate|secondary|hbonds|swap|calibrate|overlay|radius|"
-            "peakvolumes=list **");
-  params(w, "keep=*= decrease=@r=1.2 absdecrease=@r=1.6 gap=@r=0.4 gapwidth=@i=3 "
-            "minimum=@i=8 buffer=@i=3 upper_rmsd=@r=0.1");
-  FArray<bool> keep;
-  ASSERT_TRUE(havpar("keep"));
-  getsel("keep", 1, keep);
-  EXPECT_EQ(flagged(keep), std::vector<int>{7});
-  EXPECT_DOUBLE_EQ(rparam("gap"), 0.30);
+TEST_F(Getsel, AtomsCommandSelectsCountsAndRefuses) {
+  set_xyz(v, 2, 2, unknown_value, 0, 0);
+  const auto atoms_cmd = [&](Words w) { atoms(s, w); };
+  atoms_cmd({"count", "BACKBONE"});
+  EXPECT_EQ(flagged(v, v.asel), (V{1, 2, 3, 4, 5})) << "count changes nothing";
+  atoms_cmd({"select", "BACKBONE ALL / WITHCOORDALL - &DUMMY"});
+  EXPECT_EQ(flagged(v, v.asel), (V{1, 3, 6, 7, 8}));
+  EXPECT_EQ(s.paramdata.prefix, "atoms_select_");
+  atoms_cmd({"select", "+O :A2"});
+  EXPECT_EQ(flagged(v, v.asel), (V{1, 3, 6, 7, 8, 9}));
+  atoms_cmd({});  // the default action select without a selection keeps asel
+  EXPECT_EQ(flagged(v, v.asel), (V{1, 3, 6, 7, 8, 9}));
+  for (const char* action : {"list", "set", "stereo", "gyration", "li"})
+    atoms_cmd({action, "BACKBONE", "whatever=1"});
+  EXPECT_EQ(flagged(v, v.asel), (V{1, 3, 6, 7, 8, 9})) << "the other actions do nothing";
+  atoms_cmd({"select", "CA", "save="});
+  EXPECT_TRUE(s.selectdata.slinit);
+  atoms_cmd({"select", "CA", "save=core"});
+  EXPECT_FALSE(s.selectdata.slinit) << "a save name sets the store up";
+  EXPECT_EQ(s.selectdata.nasl, 0) << "nothing is stored under the name";
+  EXPECT_TRUE(s.printdata.lines.empty());
+  for (const auto& [words, message] : std::vector<std::pair<Words, std::string>>{
+           {{"frobnicate"}, R"(Illegal value "frobnicate" for parameter "action".)"},
+           {{"s"}, R"(Illegal value "s" for parameter "action".)"},
+           {{"select", "CA", "bogus=1"}, R"(Unknown parameter name "bogus".)"},
+           {{"select", "CA", "x", "y"}, R"(Illegal parameter "y".)"}})
+    EXPECT_EQ(fatal_of([&] { atoms_cmd(words); }), message);
 }
 
 }  // namespace
-}  // namespace veldrix
+}  // namespace veldrix::testing
