@@ -1,5 +1,5 @@
 // Parameter templates: positions, abbreviations, options and exclusion groups, defaults, bounds,
-// ranges, file extensions, variables, and every refusal.
+// ranges, file extensions, and every refusal.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -27,11 +27,6 @@ const std::string structures_first =
 const std::string overlay =
     "keep=*= decrease=@r=1.2 absdecrease=@r=1.6 gap=@r=0.4 gapwidth=@i=3 minimum=@i=8 buffer=@i=3 upper_rmsd=@r=0.1";
 const std::string abbrev = "gapwidth=@i=3 gap=@r=0.4 str*ucture=@i=1 *file=*=x";
-
-void define(CommandState& s, const std::string& name, const std::string& value) {
-  s.vardata.var.push_back(name);
-  s.vardata.vardef.push_back(value);
-}
 
 std::string illegal(const std::string& value, const std::string& name) {
   return "Illegal value \"" + value + "\" for parameter \"" + name + "\".";
@@ -153,45 +148,6 @@ TEST(Params, AcceptedWordsAndWhatTheyGive) {
     EXPECT_EQ(fetched(s, c.expected), c.expected) << c.words[0];
     EXPECT_EQ(w, c.handed_back) << c.words[0];
   }
-}
-
-TEST(Params, CommandPrefixAndAbbreviationLookUp) {
-  CommandState s;
-  setcmd(s, "structures overlay");
-  EXPECT_EQ(s.paramdata.prefix, "structures_overlay_");
-  const std::vector<std::string> list{"minimum", "min"};
-  EXPECT_EQ(icoman("mi", list), -1);
-  EXPECT_EQ(icoman("mi", list, std::vector<std::size_t>{3, 1}), 2);
-  EXPECT_EQ(icoman("min", list), 2) << "an exact name wins";
-}
-
-TEST(Params, VariablesSupplyMissingValues) {
-  CommandState s;
-  define(s, "structures_overlay_gap", "0.25");
-  define(s, "structures_overlay_gap", "0.3");  // the last definition counts
-  setcmd(s, "structures overlay");
-  Words w{"minimum=9"};
-  params(s, w, overlay);
-  EXPECT_DOUBLE_EQ(rparam(s, "gap"), 0.3);
-  EXPECT_TRUE(havpar(s, "gap"));
-  Words given{"gap=0.5"};
-  params(s, given, overlay);
-  EXPECT_DOUBLE_EQ(rparam(s, "gap"), 0.5);
-  setcmd(s, "a=b");  // no prefix, no variables
-  params(s, w, overlay);
-  EXPECT_DOUBLE_EQ(rparam(s, "gap"), 0.4);
-
-  define(s, "read_pdb_rigid", "1");
-  define(s, "read_pdb_structure", "4");
-  Words none;
-  params(s, none, "read pdb: " + read_pdb);  // a leading "name:" sets the prefix
-  EXPECT_EQ(iparam(s, "structure"), 4);
-  EXPECT_FALSE(option(s, "rigid")) << "options are never set from variables";
-
-  define(s, "structures_overlay_minimum", "lots");
-  setcmd(s, "structures overlay");
-  EXPECT_EQ(fatal_of([&] { params(s, none, overlay); }),
-            R"(Illegal value "lots" for parameter "minimum" from variable "structures_overlay_minimum".)");
 }
 
 TEST(Params, FetchingUnknownNamesIsFatal) {

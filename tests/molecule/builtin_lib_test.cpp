@@ -68,7 +68,7 @@ TEST(BuiltinLibrary, LoadsPassesTheCheckAndKeepsItsStandardFrame) {
     for (int j = 1; j <= v.nat(i); ++j) {
       const Atom& a = r.atoms[std::size_t(j - 1)];
       EXPECT_EQ(v.atnam(j, i) + " " + v.attyp(v.iattyp(j, i)), a.name + " " + a.type) << r.name;
-      for (int x = 1; x <= 3; ++x) EXPECT_NEAR(v.coord(x, j, i), a.pos[std::size_t(x - 1)], 1e-9) << r.name << " " << a.name;
+      for (int x = 1; x <= 3; ++x) EXPECT_NEAR(v.coord(x, j, i), a.pos[std::size_t(x - 1)], 1e-9) << r.name << a.name;
     }
   }
 }
@@ -110,7 +110,8 @@ TEST(BuiltinLibrary, BondLengthsAndAnglesAreStandard) {
         }
         for (std::size_t n = m + 1; n < a.bonds.size(); ++n) {
           const Vec3 &p = b.pos, &q = r.atoms[std::size_t(a.bonds[n] - 1)].pos, &o = a.pos;
-          const double dot = (p[0] - o[0]) * (q[0] - o[0]) + (p[1] - o[1]) * (q[1] - o[1]) + (p[2] - o[2]) * (q[2] - o[2]);
+          double dot = 0.0;
+          for (std::size_t x = 0; x < 3; ++x) dot += (p[x] - o[x]) * (q[x] - o[x]);
           const double angle = std::acos(dot / d / std::hypot(q[0] - o[0], q[1] - o[1], q[2] - o[2])) * 180 / M_PI;
           EXPECT_NEAR(angle, 115, 20);
           EXPECT_TRUE(a.type != "C_ALI" || std::fabs(angle - 109.5) < 8) << angle;

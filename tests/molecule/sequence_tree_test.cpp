@@ -49,7 +49,8 @@ double angle_gap(double a, double b) { return std::remainder(a - b, 2.0 * pi); }
 
 TEST(Tor, RightHandedSignAndUndefinedGeometry) {
   const Vec3 a = {0, 0, -1}, b = {0, 0, 0}, c = {1, 0, 0};
-  for (double phi : {0.0, 0.3, 1.5, 2.9, -0.4, -2.2, pi}) EXPECT_NEAR(*tor(a, b, c, {1, std::sin(phi), -std::cos(phi)}), phi, 1e-12);
+  for (double phi : {0.0, 0.3, 1.5, 2.9, -0.4, -2.2, pi})
+    EXPECT_NEAR(tor(a, b, c, {1, std::sin(phi), -std::cos(phi)}).value_or(9), phi, 1e-12);
   for (const auto& [p1, p2, p3, p4] : std::vector<std::array<Vec3, 4>>{
            {b, b, c, {1, 1, 0}}, {a, b, b, {1, 1, 0}}, {a, b, c, {2, 0, 0}}, {a, b, c, {1e300, 1e300, 0}}})
     EXPECT_FALSE(tor(p1, p2, p3, p4));
@@ -63,8 +64,9 @@ TEST(Build, TwoAlaninesLayoutTreeAndFixedPeptideBond) {
   EXPECT_EQ(v.anam(12), "N");
   // Worked out from the ALA block: atoms and last atom of each angle in construction order, through idord.
   const std::vector<std::string> names = {"PHI", "CHI1", "PSI", "OMEGA", "PHI", "CHI1", "PSI"};
-  const std::vector<Ints> atoms = {{0, 1, 3, 10, 23},    {1, 3, 6, 7, 9},       {1, 3, 10, 12, 23}, {11, 10, 12, 13, 23},
-                                   {10, 12, 14, 21, 23}, {12, 14, 17, 18, 20}, {12, 14, 21, 23, 23}};
+  const std::vector<Ints> atoms = {{0, 1, 3, 10, 23},    {1, 3, 6, 7, 9},      {1, 3, 10, 12, 23},
+                                   {11, 10, 12, 13, 23}, {10, 12, 14, 21, 23}, {12, 14, 17, 18, 20},
+                                   {12, 14, 21, 23, 23}};
   for (int k = 1; k <= 7; ++k) {
     const int t = v.idord(k);
     EXPECT_EQ(v.dnam(t), names[std::size_t(k - 1)]) << k;
@@ -167,64 +169,24 @@ TEST(Tree, GenerationReproducesTheAssemblyAndItsAngles) {
       for (int k = 1; k <= v.ndfree; ++k) EXPECT_NEAR(angle_gap(calang(v, k, 0), v.dval(k)), 0.0, 1e-7) << k;
       for (int k = v.ndfree + 1; k <= v.nd; ++k) EXPECT_NEAR(std::cos(calang(v, k, 0)), -1.0, 1e-12) << k;
     }
+    FArray<bool> none{Dim(v.nd)};
+    none.fill(false);
+    EXPECT_EQ(fatal_of([&] { tree(v, none); }), "No rotatable dihedral angles.");
   }
-}
-
-TEST(Tree, OneAngleMovesExactlyItsUnitAndTheUnitsBelow) {
-  MoleculeState s;
-  make(s, std::vector<std::string>(4, "ALA"));
-  VokanData& v = s.vokandata;
-  std::mt19937 rng(7);
-  std::uniform_real_distribution<double> angle(-pi, pi);
-  for (int k = 1; k <= v.ndfree; ++k) v.dval(k) = angle(rng);
-  gener(v);
-  const std::vector<Vec3> before = coordinates(v);
-  const double delta = 0.7;
-  for (int u = 1; u <= v.ndfree; ++u) {
-    const double keep = v.dval(u);
-    v.dval(u) = keep + delta;
-    gener(v);
-    const std::vector<Vec3> after = coordinates(v);
-    v.dval(u) = keep;
-    const Vec3 p2 = before[std::size_t(v.ida(2, u))], p3 = before[std::size_t(v.ida(3, u))];
-    const Vec3 off = {p2[0] + 3.0, p2[1] - 2.0, p2[2] + 1.0};
-    for (int a = 0; a <= v.na; ++a) {
-      bool below = false;
-      for (int w = v.iaunit(a); w >= 0 && !below; w = v.iprev(w)) below = w == u;
-      const Vec3 &b = before[std::size_t(a)], &c = after[std::size_t(a)];
-      if (!below) {
-        EXPECT_EQ(b, c) << "atom " << a << " unit " << u;
-        continue;
-      }
-      // Turned about the axis by delta: the distances to both axis atoms stay, the torsion turns by delta.
-      EXPECT_NEAR(distance(b, p2), distance(c, p2), 1e-9);
-      EXPECT_NEAR(distance(b, p3), distance(c, p3), 1e-9);
-      const std::optional<double> tb = tor(off, p2, p3, b), tc = tor(off, p2, p3, c);
-      if (tb && tc && distance(b, p3) > 1e-3) {
-        EXPECT_NEAR(angle_gap(*tc, *tb), delta, 1e-9) << a;
-      }
-    }
-  }
-  FArray<bool> none{Dim(v.nd)};
-  none.fill(false);
-  EXPECT_EQ(fatal_of([&] { tree(v, none); }), "No rotatable dihedral angles.");
 }
 
 TEST(Calang, MissingOrAbsurdCoordinatesGiveTheMarker) {
   MoleculeState s;
   make(s, {"ALA", "ALA", "ALA"});
   VokanData& v = s.vokandata;
-  const int k = 2, a3 = v.ida(3, k), a2 = v.ida(2, k);
-  ASSERT_LT(std::abs(calang(v, k, 0)), 4.0);
+  const int a2 = v.ida(2, 2), a3 = v.ida(3, 2);
+  ASSERT_LT(std::abs(calang(v, 2, 0)), 4.0);
   for (const Vec3& bad : std::vector<Vec3>{{unknown_value, 0, 0}, {0, 0, 1.0e8}, {0, -1.0e30, 0}, {0, 0, std::nan("")},
                                            {v.coo(1, a2), v.coo(2, a2), v.coo(3, a2)}}) {
-    const Vec3 keep = {v.coo(1, a3), v.coo(2, a3), v.coo(3, a3)};
     for (int x = 1; x <= 3; ++x) v.coo(x, a3) = bad[std::size_t(x - 1)];
-    EXPECT_EQ(calang(v, k, 0), unknown_value) << bad[0] << " " << bad[1] << " " << bad[2];
-    for (int x = 1; x <= 3; ++x) v.coo(x, a3) = keep[std::size_t(x - 1)];
+    EXPECT_EQ(calang(v, 2, 0), unknown_value) << bad[0] << " " << bad[1] << " " << bad[2];
   }
-  EXPECT_EQ(calang(v, 0, 0), unknown_value);
-  EXPECT_EQ(calang(v, v.nd + 1, 0), unknown_value);
+  EXPECT_EQ(calang(v, 0, 0) + calang(v, v.nd + 1, 0), 2 * unknown_value);
 }
 
 TEST(Structures, CopiesGrowTheArraysAndKeepTheirValues) {

@@ -72,7 +72,8 @@ inline void build_ensemble(VokanData& v, const EnsembleSpec& e) {
     for (std::size_t k = 0; k < p.size(); ++k)
       p[k] += e.noise * g(rng) + (v.iar(int(k / 3) + 1) == e.displaced ? d[k % 3] / len * e.shift : 0.0);
     p = moved(p, r, {t[0], t[1], t[2]});
-    for (std::size_t a = 1; a <= std::size_t(v.na); ++a) set_xyz(v, s, int(a), p[3 * a - 3], p[3 * a - 2], p[3 * a - 1]);
+    for (std::size_t a = 1; a <= std::size_t(v.na); ++a)
+      set_xyz(v, s, int(a), p[3 * a - 3], p[3 * a - 2], p[3 * a - 1]);
   }
 }
 
