@@ -10,7 +10,7 @@
 namespace veldrix::testing {
 namespace {
 
-struct Analysis : ::testing::Test {
+struct Analysis {
   Session s;
   VokanData& v = s.vokandata;
 
@@ -40,70 +40,57 @@ struct Analysis : ::testing::Test {
   }
 };
 
-TEST_F(Analysis, BuilderAnglesAgreeWithCoordinates) {
-  build(layout({{Kind::floppy, 3}, {Kind::rigid, 4}}), 3);
-  auto at = [this](int k, int a) { return Vec{v.coo(1, v.col(k, a)), v.coo(2, v.col(k, a)), v.coo(3, v.col(k, a))}; };
-  for (int k = 1; k <= 3; ++k)
-    for (int r = 2; r <= 6; ++r) {
-      const int n = 3 * r - 2;
-      EXPECT_NEAR(v.dval(v.dix(k, 2 * r - 1)), torsion(at(k, n - 1), at(k, n), at(k, n + 1), at(k, n + 2)), 1e-12);
-      EXPECT_NEAR(v.dval(v.dix(k, 2 * r - 2)), torsion(at(k, n - 3), at(k, n - 2), at(k, n - 1), at(k, n)), 1e-12);
-    }
+TEST(AnalysisOfLayouts, RigidBlocksBecomeDomains) {
+  const std::vector<std::tuple<std::vector<std::pair<Kind, int>>, int, std::vector<std::pair<int, int>>>> cases = {
+      {{{Kind::floppy, 8}, {Kind::rigid, 24}, {Kind::floppy, 8}}, 10, {{9, 32}}},
+      {{{Kind::floppy, 6}, {Kind::rigid, 21}, {Kind::hinge, 4}, {Kind::rigid, 23}, {Kind::floppy, 6}},
+       10,
+       {{7, 27}, {32, 54}}},
+      {{{Kind::floppy, 6}, {Kind::rigid, 12}, {Kind::hinge, 3}, {Kind::rigid, 12}, {Kind::hinge, 3}, {Kind::rigid, 12},
+        {Kind::floppy, 6}},
+       20,
+       {{7, 18}, {22, 33}, {37, 48}}}};
+  for (const auto& [runs, models, blocks] : cases) {
+    Analysis x;
+    x.build(layout(runs), models);
+    x.analyse();
+    x.expect_blocks(blocks);
+  }
 }
 
-TEST_F(Analysis, RigidBlocksBecomeDomains) {
-  build(layout({{Kind::floppy, 8}, {Kind::rigid, 24}, {Kind::floppy, 8}}), 10);
-  analyse();
-  expect_blocks({{9, 32}});
+TEST(Analysis, IdenticalConformersFormOneDomain) {
+  Analysis x;
+  x.build(layout({{Kind::rigid, 12}}), 4, 0.0);
+  for (int a = 1; a <= 6; ++a) x.v.asel(a) = false;  // residues 1 and 2 not selected
+  x.v.asel(30) = false;                              // residue 10 keeps two of its atoms
+  x.analyse();
+  EXPECT_EQ(printed(x.s), "    Optimal range 3..12: RMSD 0.00 A, 0 gaps, 10 residues.\n");
+  x.s.printdata.lines.clear();
+  x.analyse(11);
+  EXPECT_EQ(printed(x.s), "*** WARNING: Only domains with < 11 residues could be identified.\n");
 }
 
-TEST_F(Analysis, TwoBlocksAroundAHinge) {
-  build(layout({{Kind::floppy, 6}, {Kind::rigid, 21}, {Kind::hinge, 4}, {Kind::rigid, 23}, {Kind::floppy, 6}}), 10);
-  analyse();
-  expect_blocks({{7, 27}, {32, 54}});
-}
-
-TEST_F(Analysis, ThreeBlocks) {
-  build(layout({{Kind::floppy, 6}, {Kind::rigid, 12}, {Kind::hinge, 3}, {Kind::rigid, 12}, {Kind::hinge, 3},
-                {Kind::rigid, 12}, {Kind::floppy, 6}}),
-        20);
-  analyse();
-  expect_blocks({{7, 18}, {22, 33}, {37, 48}});
-}
-
-TEST_F(Analysis, IdenticalConformersFormOneDomain) {
-  build(layout({{Kind::rigid, 12}}), 4, 0.0);
-  for (int a = 1; a <= 6; ++a) v.asel(a) = false;  // residues 1 and 2 not selected
-  v.asel(30) = false;                              // residue 10 keeps two of its atoms
-  analyse();
-  EXPECT_EQ(printed(s), "    Optimal range 3..12: RMSD 0.00 A, 0 gaps, 10 residues.\n");
-  s.printdata.lines.clear();
-  analyse(11);
-  EXPECT_EQ(printed(s), "*** WARNING: Only domains with < 11 residues could be identified.\n");
-}
-
-TEST_F(Analysis, SmallCoreWarnsAndReportsEveryDomain) {
-  build(layout({{Kind::floppy, 8}, {Kind::rigid, 6}, {Kind::floppy, 8}}), 10);
-  analyse(12);
-  ASSERT_EQ(s.printdata.warnings.size(), 1u);
-  EXPECT_TRUE(std::regex_match(s.printdata.warnings[0],
+TEST(Analysis, SmallCoreWarnsAndReportsEveryDomain) {
+  Analysis x;
+  x.build(layout({{Kind::floppy, 8}, {Kind::rigid, 6}, {Kind::floppy, 8}}), 10);
+  x.analyse(12);
+  ASSERT_EQ(x.s.printdata.warnings.size(), 1u);
+  EXPECT_TRUE(std::regex_match(x.s.printdata.warnings[0],
                                std::regex(R"(The number of core atoms \(  [0-9]\) was below the domain threshold value \( 12\)\.)")))
-      << s.printdata.warnings[0];
-  expect_blocks({{9, 14}});  // 8 residues or fewer, reported all the same
+      << x.s.printdata.warnings[0];
+  x.expect_blocks({{9, 14}});  // 8 residues or fewer, reported all the same
 }
 
-TEST_F(Analysis, UndefinedAngleValuesCountAsDisorder) {
+TEST(Analysis, UndefinedAngleValuesCountAsDisorder) {
   const auto kinds = layout({{Kind::floppy, 8}, {Kind::rigid, 24}, {Kind::floppy, 8}});
-  build(kinds, 10);
-  analyse();
-  const std::string clean = printed(s);
-  Session t;
-  ensemble(t.vokandata, kinds, 10);
-  t.vokandata.dval(t.vokandata.dix(4, 3)) = NAN;  // angles of floppy residues
-  t.vokandata.dval(t.vokandata.dix(2, 77)) = INFINITY;
-  FArray<bool> keep(Dim(t.vokandata.nr));
-  find_best_superpos_ranges(t, keep, Options{});
-  EXPECT_EQ(printed(t), clean);
+  Analysis clean, spoiled;
+  clean.build(kinds, 10);
+  clean.analyse();
+  spoiled.build(kinds, 10);
+  spoiled.v.dval(spoiled.v.dix(4, 3)) = NAN;  // angles of floppy residues
+  spoiled.v.dval(spoiled.v.dix(2, 77)) = INFINITY;
+  spoiled.analyse();
+  EXPECT_EQ(printed(spoiled.s), printed(clean.s));
 }
 
 TEST(AnalysisStops, FatalMessages) {

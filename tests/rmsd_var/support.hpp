@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "molecule/sequence.hpp"
 #include "molecule/vokandata.hpp"
 #include "rmsd_var/levels.hpp"
 #include "test_support.hpp"
@@ -24,14 +25,6 @@ inline double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1]
 inline Vec unit(const Vec& a) {
   const double l = std::sqrt(dot(a, a));
   return {a[0] / l, a[1] / l, a[2] / l};
-}
-
-// Torsion angle a-b-c-d in radians, -pi..pi.
-inline double torsion(const Vec& a, const Vec& b, const Vec& c, const Vec& d) {
-  const Vec b1 = sub(b, a), b2 = sub(c, b), b3 = sub(d, c);
-  const Vec n1 = cross(b1, b2), n2 = cross(b2, b3);
-  const Vec m1 = cross(n1, unit(b2));
-  return std::atan2(dot(m1, n2), dot(n1, n2));
 }
 
 // Atom d placed from a, b, c: bond c-d of length len, angle b-c-d, torsion a-b-c-d.
@@ -137,8 +130,8 @@ inline void ensemble(VokanData& v, const std::vector<Kind>& kinds, int nstr, dou
     }
     for (int r = 1; r <= nr; ++r) {
       const std::size_t n = std::size_t(3 * r - 2);
-      v.dval(v.dix(s, 2 * r - 1)) = r > 1 ? torsion(x[n - 1], x[n], x[n + 1], x[n + 2]) : phi[1];
-      v.dval(v.dix(s, 2 * r)) = r < nr ? torsion(x[n], x[n + 1], x[n + 2], x[n + 3]) : psi[std::size_t(nr)];
+      v.dval(v.dix(s, 2 * r - 1)) = r > 1 ? *tor(x[n - 1], x[n], x[n + 1], x[n + 2]) : phi[1];
+      v.dval(v.dix(s, 2 * r)) = r < nr ? *tor(x[n], x[n + 1], x[n + 2], x[n + 3]) : psi[std::size_t(nr)];
     }
   }
   copstr(v, nstr, 0);
