@@ -41,7 +41,7 @@ TEST(Params, EveryRefusalStopsWithItsMessage) {
       {{"pdb", "x", "unknown=x"}, read_first, illegal("x", "unknown")},
       {{"p", "x"}, read_first, illegal("p", "action")},  // pdb, pcs, peaks, prot
       {{"lib"}, read_first, R"(Missing parameter "file".)"}, {{"structure=0"}, read_pdb, illegal("0", "structure")},
-      {{"bf"}, read_pdb, illegal("bf", "structure")},  // too short to name an option
+      {{"bfa"}, read_pdb, illegal("bfa", "structure")},  // too short to name an option
       {{"rigid", "rigid"}, read_pdb, R"(Duplicate or contradicting option "rigid".)"},
       {{"fast", "exact"}, "n=@i=1 fast|slow|exact", R"(Duplicate or contradicting option "exact".)"},
       {{"rigid=1"}, read_pdb, R"(Option "rigid" must not have a value.)"},

@@ -174,8 +174,8 @@ TEST(Getlib, EveryDamagedLibraryHasItsMessage) {
       // Pseudo pointers beyond the type, to a real atom, through a pseudo atom to a real atom or beyond.
       {{{"3 0 0 0 5", "3 0 0 0 6"}}, wrong, ""}, {{{"3 0 0 0 5", "3 0 0 0 3"}}, wrong, ""},
       {{{"1.0 0.5\n", "1.0 0.5 - - - - 4\n"}}, wrong, ""}, {{{"1.0 0.5\n", "1.0 0.5 - - - - 6\n"}}, wrong, ""},
-      // Atoms 1, 2, 3 on one line or coincident, or so far apart that the frame overflows.
-      {{{"1.0 1.0 0.0 3 1", "-1.0 0.0 0.0 3 1"}}, frame + line, ""},
+      // Atoms 1, 2, 3 on one line (within 0.001 A) or coincident, or so far apart that the frame overflows.
+      {{{"1.0 1.0 0.0 3 1", "1.0 0.0005 0.0 3 1"}}, frame + line, ""},
       {{{"2.0 0.0 0.0 4 2", "0.0 0.0 0.0 4 2"}}, frame + line, ""},
       {{{"1.0 1.0 0.0 3 1", "0.0 0.0 0.0 3 1"}}, frame + line, ""},
       {{{"0.0 0.0 0.0 0.0 2", "0.0 1e308 0.0 0.0 2"}, {"2.0 0.0 0.0 4", "-1e308 0.0 0.0 4"}},

@@ -102,6 +102,9 @@ TEST(Build, SingleResiduesLinkersAndRefusals) {
   EXPECT_EQ(Ints({v.nd, v.ndfree}), Ints({3, 3})) << "PHI, CHI1, PSI: no angle reaches two atoms outside";
   EXPECT_GT(v.ida1 * v.ida4, 0);
   for (int k = 1; k <= v.nd; ++k) EXPECT_NEAR(calang(v, k, 0), v.dval(k), 1e-9) << k;
+  MoleculeState nucleotide;  // neither ZETA (second atom before its own) nor EPSI (third atom its last own)
+  make(nucleotide, {"ADE"});
+  EXPECT_EQ(nucleotide.vokandata.nd, 9 - 2);
   // ALA -> PL by name (C, O, N); PL -> ALA by the dummy atoms Q1, Q2, Q3 counted from the end.
   MoleculeState linked;
   make(linked, {"ALA", "PL", "ALA"});
@@ -133,7 +136,7 @@ TEST(Build, SingleResiduesLinkersAndRefusals) {
 
 TEST(Chains, LettersDecideOtherwiseNumberGaps) {
   for (const auto& [ids, chains] : std::vector<std::pair<std::vector<std::string>, Ints>>{
-           {{"1", "2", "4", "5", "6"}, {1, 1, 2, 2, 2}},
+           {{"1", "2", "4", "3", "4"}, {1, 1, 2, 3, 3}},
            {{"A1", "A5", "B2", "B3", "A4"}, {1, 1, 2, 2, 3}},
            {{"A1", "A2", "B5", "B6", "B7"}, {1, 1, 2, 2, 2}}}) {
     VokanData v;
