@@ -1,7 +1,6 @@
 // The built-in residue library loads, passes the check and keeps its standard frame; its geometry is standard.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <map>
 #include <sstream>
