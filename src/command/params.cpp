@@ -135,13 +135,10 @@ std::size_t format_end(std::string_view rest) {
 
 Template parse_template(CommandState& s, std::string_view templ) {
   std::string_view t = ltrim(templ);
-  // A leading "name:" sets the command prefix.
+  // A leading "name:" names the command; no command of this program needs its name.
   const std::size_t colon = t.find(':');
   const std::size_t eq = t.find('=');
-  if (colon != std::string_view::npos && (eq == std::string_view::npos || colon < eq)) {
-    setcmd(s, t.substr(0, colon));
-    t = t.substr(colon + 1);
-  }
+  if (colon != std::string_view::npos && (eq == std::string_view::npos || colon < eq)) t = t.substr(colon + 1);
   Template tp;
   std::vector<Entry> options;
   bool positional_closed = false;
@@ -370,22 +367,6 @@ bool read_range(std::string_view text, T& lo, T& hi, bool dash, bool* lo_given, 
 
 }  // namespace
 
-void setcmd(CommandState& s, std::string_view name) {
-  if (name.find('=') != std::string_view::npos) {
-    s.paramdata.prefix.clear();
-    return;
-  }
-  const auto slash = name.rfind('/');
-  std::string p(trim(slash == std::string_view::npos ? name : name.substr(slash + 1)));
-  if (p.empty()) {
-    s.paramdata.prefix.clear();
-    return;
-  }
-  for (char& c : p)
-    if (c == ' ') c = '_';
-  s.paramdata.prefix = field(p + "_", 32);
-}
-
 void params(CommandState& s, std::vector<std::string>& words, std::string_view templ) {
   const Template tp = parse_template(s, templ);
   ParamData& pd = s.paramdata;
@@ -448,22 +429,6 @@ void params(CommandState& s, std::vector<std::string>& words, std::string_view t
     }
   }
 
-  // Parameters not given may come from interpreter variables named prefix + name.
-  std::vector<std::string> from_var(std::size_t(tp.npar));
-  if (!is_blank(pd.prefix)) {
-    const VarData& vd = s.vardata;
-    const auto vars = std::span<const std::string>(vd.var);
-    for (int k = 1; k <= tp.npar; ++k) {
-      if (pd.havep(k)) continue;
-      const std::string vname = field(std::string(rtrim(pd.prefix)) + pd.pnam(k), pname_width);
-      const int v = ivar(vname, vars);
-      if (v == 0) continue;
-      pd.pval(k) = field(vd.vardef[std::size_t(v - 1)], value_width);
-      pd.havep(k) = true;
-      from_var[std::size_t(k - 1)] = vname;
-    }
-  }
-
   // The handed-back words move to the front.
   std::size_t kept = 0;
   for (std::size_t i = 0; i < std::size_t(nwords); ++i)
@@ -491,10 +456,7 @@ void params(CommandState& s, std::vector<std::string>& words, std::string_view t
       if (convert(pd, e, k)) continue;
       const std::string v = strq(s, rtrim(given));
       const std::string x = strq(s, e.name);
-      const std::string& var = from_var[std::size_t(k - 1)];
-      if (var.empty()) fatmsg(s, "Illegal value " + v + " for parameter " + x + ".");
-      const std::string y = strq(s, var);
-      fatmsg(s, "Illegal value " + v + " for parameter " + x + " from variable " + y + ".");
+      fatmsg(s, "Illegal value " + v + " for parameter " + x + ".");
     }
   }
 }

@@ -31,20 +31,9 @@ struct ParamData {
   FArray<double, 2> rpar{Dim(2), Dim(param_capacity)};  // real value / range
   FArray<bool> havep{Dim(param_capacity)};            // given (or option set)
   FArray<bool> havex{Dim(param_capacity)};            // exclusion group used, by its first entry
-  std::string prefix;  // command prefix for variable look-up, e.g. "read_pdb_"
-};
-
-// Interpreter variables: a parameter that a command does not give is taken from
-// the variable named after the command and the parameter ("read_pdb_chains").
-struct VarData {
-  std::vector<std::string> var;     // names (32 characters)
-  std::vector<std::string> vardef;  // values
 };
 
 struct CommandState;
-
-// Sets the command prefix from a command name ("read pdb" gives "read_pdb_").
-void setcmd(CommandState& s, std::string_view name);
 
 // Matches the words against the template. The words handed back (through "*"
 // or "**") are moved to the front of `words`, which is shrunk to their number.

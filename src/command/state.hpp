@@ -1,4 +1,4 @@
-// The state that the commands of one run share: printed lines, parsed parameters, variables, phase times.
+// The state that the commands of one run share: printed lines, parsed parameters, phase times.
 #pragma once
 
 #include "command/message.hpp"
@@ -11,7 +11,6 @@ namespace veldrix {
 struct CommandState {
   PrintData printdata;
   ParamData paramdata;
-  VarData vardata;
   Profile profile;
 };
 

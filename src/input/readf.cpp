@@ -154,7 +154,6 @@ void readf(InputState& s, std::vector<std::string>& words, bool check) {
     params(s, words, first_stage);
     r.action = getpar(s, "action");
   }
-  setcmd(s, "read " + r.action);
   r.filnam = getpar(s, "file");
   const int unknown = iparam(s, "unknown") - 1;
   if (v.nr > 0) iresid(s, " ", "/", 3);

@@ -22,7 +22,6 @@ std::optional<Options> read_structures_command(Session& s, std::vector<std::stri
          "action=insert|mean|list|clear|copy|select|sort|violate|secondary|hbonds|swap|calibrate|overlay|radius|"
          "peakvolumes=list **");
   const std::string action = field(getpar(s, "action"), 20);
-  setcmd(s, field("structures " + action, 31));
   // Of all the actions only overlay is implemented; the others do nothing.
   if (!same(action, "overlay")) return std::nullopt;
 

@@ -10,7 +10,6 @@ namespace veldrix {
 void atoms(SelectState& s, std::vector<std::string>& words) {
   params(s, words, atoms_template);
   const std::string action = field(getpar(s, "action"), 20);
-  setcmd(s, "atoms " + action);
   if (action != "select" && action != "count") return;
 
   params(s, words, atoms_select_template);

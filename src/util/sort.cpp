@@ -61,19 +61,6 @@ struct RealKeys {
   void swap(int i, int j) { std::swap(a[i - 1], a[j - 1]); }
 };
 
-struct PairKeys {
-  std::span<int> a;
-  std::pair<int, int> get(int k) const { return {a[2 * k - 2], a[2 * k - 1]}; }
-  static bool before(std::pair<int, int> x, std::pair<int, int> v) {
-    return x.first < v.first || (x.first == v.first && x.second < v.second);
-  }
-  static bool after(std::pair<int, int> x, std::pair<int, int> v) { return before(v, x); }
-  void swap(int i, int j) {
-    std::swap(a[2 * i - 2], a[2 * j - 2]);
-    std::swap(a[2 * i - 1], a[2 * j - 1]);
-  }
-};
-
 }  // namespace
 
 void isort(std::span<int> a, std::span<int> p, int mode) {
@@ -84,11 +71,6 @@ void isort(std::span<int> a, std::span<int> p, int mode) {
 void rsort(std::span<double> a, std::span<int> p, int mode) {
   RealKeys k{a};
   quicksort(k, p, int(a.size()), mode);
-}
-
-void isort2(std::span<int> a, std::span<int> p, int mode) {
-  PairKeys k{a};
-  quicksort(k, p, int(a.size() / 2), mode);
 }
 
 }  // namespace veldrix

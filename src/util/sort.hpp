@@ -11,7 +11,5 @@ namespace veldrix {
 // Ascending sort of a; p is permuted in step (mode 0: p is first set to 1..n).
 void isort(std::span<int> a, std::span<int> p, int mode);
 void rsort(std::span<double> a, std::span<int> p, int mode);
-// Pairs (a[2k], a[2k+1]) sorted lexicographically; n = a.size() / 2.
-void isort2(std::span<int> a, std::span<int> p, int mode);
 
 }  // namespace veldrix

@@ -203,7 +203,6 @@ TEST_F(Getsel, AtomsCommandSelectsCountsAndRefuses) {
   EXPECT_EQ(flagged(v, v.asel), (V{1, 2, 3, 4, 5})) << "count changes nothing";
   atoms_cmd({"select", "BACKBONE ALL / WITHCOORDALL - &DUMMY"});
   EXPECT_EQ(flagged(v, v.asel), (V{1, 3, 6, 7, 8}));
-  EXPECT_EQ(s.paramdata.prefix, "atoms_select_");
   atoms_cmd({"select", "+O :A2"});
   EXPECT_EQ(flagged(v, v.asel), (V{1, 3, 6, 7, 8, 9}));
   atoms_cmd({});  // the default action select without a selection keeps asel
