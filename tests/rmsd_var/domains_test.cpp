@@ -1,12 +1,11 @@
 // Domains of a level: residue ranges, level choice, widened selections, overlaps, the search at one level,
-// which domains are reported and their result lines.
+// which domains are reported and their range lists.
 #include <gtest/gtest.h>
 
 #include "rmsd_var/domain_search.hpp"
 #include "rmsd_var/domains.hpp"
 #include "rmsd_var/output.hpp"
 #include "rmsd_var/range_text.hpp"
-#include "superpose/overlay.hpp"
 #include "support.hpp"
 
 namespace veldrix::testing {
@@ -29,57 +28,41 @@ Ints row_values(const FArray<int, 2>& m, int d) {
   return out;
 }
 
-Ints selected(const VokanData& v) {
-  Ints out;
-  for (int a = 1; a <= v.na; ++a)
-    if (v.asel(a)) out.push_back(a);
-  return out;
-}
-
-TEST(Domains, RowEntriesSizesAndMeanSize) {
+TEST(Domains, SizesRangesAndTheLevelChoice) {
   const FArray<int, 2> m = range_matrix(4, {{3, 3}, {3, 5, 7, 7}, {3, 5, 7, 9}, {}});
   EXPECT_EQ(Ints({filled_entries(m, 1), filled_entries(m, 2), filled_entries(m, 3)}), Ints({2, 4, 4}));
   EXPECT_EQ(Ints({get_domain_size(m, 1), get_domain_size(m, 2), get_domain_size(m, 3), get_domain_size(m, 4)}),
             Ints({1, 4, 6, 0}));
-  EXPECT_EQ(get_avrg_domain_size(m, 4, false), 5);
-  EXPECT_EQ(get_avrg_domain_size(m, 4, true), 3);  // (1 + 4 + 6) / 3, truncated
-  EXPECT_EQ(get_avrg_domain_size(m, 7, false), 0);
-  for (auto [n, limit] : std::vector<std::pair<int, int>>{{16, 2}, {17, 3}, {24, 3}, {25, 4}})
-    EXPECT_EQ(domain_limit(n), limit) << n;
-}
+  EXPECT_EQ(Ints({get_avrg_domain_size(m, 4, false), get_avrg_domain_size(m, 4, true), get_avrg_domain_size(m, 7, false)}),
+            Ints({5, 3, 0}));  // small core: every size, (1 + 4 + 6) / 3 truncated
+  EXPECT_EQ(Ints({domain_limit(16), domain_limit(17), domain_limit(24), domain_limit(25)}), Ints({2, 3, 3, 4}));
 
-TEST(Domains, RangesOfALevelAndTheLevelChoice) {
   Session s;
   VokanData& v = s.vokandata;
   make_molecule(v, 7, 1, 2);
   // Residues 2 and 3 share number 10 (insertion code); residue 4 repeats it in chain 2.
-  const char* labels[7] = {"A9", "A10", "A10A", "B10", "B11", "B12", "B13"};
   for (int r = 1; r <= 7; ++r) {
-    v.rnum(r) = labels[r - 1];
+    v.rnum(r) = std::vector<std::string>{"A9", "A10", "A10A", "B10", "B11", "B12", "B13"}[std::size_t(r - 1)];
     v.ichain(r) = r <= 3 ? 1 : 2;
   }
-  FArray<int, 2> m(Dim(14), Dim(14));
-  get_domains(v, level_of({{1, 2, 3, 4}, {5}, {5, 7}}), span_of(1, 7), m);
-  EXPECT_EQ(row_values(m, 1), Ints({1, 1, 2, 3, 4, 4}));
-  EXPECT_EQ(row_values(m, 2), Ints({5, 5, 7, 7}));  // the single-item cluster gives no row
-  EXPECT_EQ(m(3, 1), -1000);
+  FArray<int, 2> r(Dim(32), Dim(32));
+  get_domains(v, level_of({{1, 2, 3, 4}, {5}, {5, 7}}), span_of(1, 7), r);
+  EXPECT_EQ(std::vector<Ints>({row_values(r, 1), row_values(r, 2), row_values(r, 3)}),
+            std::vector<Ints>({{1, 1, 2, 3, 4, 4}, {5, 5, 7, 7}, {}}));  // a single item gives no row
 
-  Session t;
-  make_molecule(t.vokandata, 16, 1, 2);
+  make_molecule(v, 16, 1, 2);
   std::vector<Ints> l1, l2{{1, 2}, {3, 4}}, l3{{1, 2, 3}, {4, 5, 6}};
   for (int i = 1; i <= 16; ++i) l1.push_back({i});
   for (int i = 5; i <= 16; ++i) l2.push_back({i});
   for (int i = 7; i <= 16; ++i) l3.push_back({i});
   const std::vector<LevelRecord> levels{level_of(l1), level_of(l2), level_of(l3), level_of({span_of(1, 16)})};
-  FArray<int, 2> r(Dim(32), Dim(32));
   // Scores 10016, 14, 17, 21: level 2 is best, but its mean size 2 equals the
   // limit for 16 core atoms, so the best of levels 3..4 is taken.
-  EXPECT_EQ(get_best_clustering(t.vokandata, r, O{10000.0, 0.0, 5.0, 20.0}, levels, span_of(1, 16), 1, false), 3);
+  EXPECT_EQ(get_best_clustering(v, r, O{10000.0, 0.0, 5.0, 20.0}, levels, span_of(1, 16), 1, false), 3);
   EXPECT_EQ(row_values(r, 2), Ints({4, 4, 5, 5, 6, 6}));
-  EXPECT_EQ(get_best_clustering(t.vokandata, r, O{10000.0, 0.0, 5.0, 20.0}, levels, span_of(1, 16), 1, true), 4);
+  EXPECT_EQ(get_best_clustering(v, r, O{10000.0, 0.0, 5.0, 20.0}, levels, span_of(1, 16), 1, true), 4);
   // The search runs out at the last level: no ranges at all.
-  EXPECT_EQ(get_best_clustering(t.vokandata, r, O{10000.0, 0.0}, std::span(levels).first(2), span_of(1, 16), 1, false),
-            2);
+  EXPECT_EQ(get_best_clustering(v, r, O{10000.0, 0.0}, std::span(levels).first(2), span_of(1, 16), 1, false), 2);
   EXPECT_EQ(r(1, 1), -1000);
 }
 
@@ -87,19 +70,23 @@ TEST(Domains, WidenedRangesTheirAtomsAndOverlaps) {
   Session s;
   VokanData& v = s.vokandata;
   make_molecule(v, 10, 3, 2);  // residue r: atoms 3r-2 .. 3r
-  const FArray<int, 2> m = range_matrix(3, {{2, 2, 9, 9}, {5, 6}});
-  EXPECT_EQ(widen_ranges(m, 1, 3, v.nr), Ints({1, 5, 6, 10}));  // clipped to 1..nr
+  EXPECT_EQ(widen_ranges(range_matrix(3, {{2, 2, 9, 9}}), 1, 3, v.nr), Ints({1, 5, 6, 10}));  // clipped to 1..nr
+  auto selected = [&v] {
+    Ints out;
+    for (int a = 1; a <= v.na; ++a)
+      if (v.asel(a)) out.push_back(a);
+    return out;
+  };
   v.asel(5) = false;
   modify_atom_selection(v, Ints{2, 3, 5, 5});
   // Residue 2 whole but for the atom already off; the end residues 3 and 5 keep
   // only their first atom; nothing outside the ranges.
-  EXPECT_EQ(selected(v), Ints({4, 6, 7, 13}));
+  EXPECT_EQ(selected(), Ints({4, 6, 7, 13}));
   v.asel.fill(true);
   modify_atom_selection(v, Ints{1, 4, 3, 6});  // overlapping ranges
-  EXPECT_EQ(selected(v), span_of(1, 16));
+  EXPECT_EQ(selected(), span_of(1, 16));
 
-  Session o;
-  make_molecule(o.vokandata, 6, 2, 2);
+  make_molecule(v, 6, 2, 2);
   FArray<bool, 2> res(Dim(3), Dim(7)), atoms(Dim(3), Dim(12));
   FArray<bool> used(Dim(7));
   FArray<int, 2> overlaps(Dim(3), Dim(6));
@@ -112,79 +99,75 @@ TEST(Domains, WidenedRangesTheirAtomsAndOverlaps) {
     determine_overlap(flags, used, noverlap, overlaps, d, 6);
   }
   EXPECT_EQ(noverlap, 2);
-  remove_overlap(o.vokandata, res, atoms, overlaps, 3);
+  remove_overlap(v, res, atoms, overlaps, 3);
   // Residue 3 leaves domain 1 and stays in domain 2. Residue 2 was claimed by
   // domain 1 before domain 3: only domain 2 is cleared, so domain 1 keeps it.
-  EXPECT_EQ(set_in_row(res, 1), Ints({1, 2}));
-  EXPECT_EQ(set_in_row(atoms, 1), Ints({1, 2, 3, 4}));
-  EXPECT_EQ(set_in_row(res, 2), Ints({3, 4}));
-  EXPECT_EQ(set_in_row(res, 3), Ints({2, 5}));
+  EXPECT_EQ(std::vector<Ints>({set_in_row(res, 1), set_in_row(atoms, 1), set_in_row(res, 2), set_in_row(res, 3)}),
+            std::vector<Ints>({{1, 2}, {1, 2, 3, 4}, {3, 4}, {2, 5}}));
 }
 
+// The search at one level on 16 residues in identical conformers (so each domain's
+// RMSD is 0 and the overlay keeps every residue with a selected atom); the core atoms
+// are the CAs of residues 5, 6, 9, 10. Mask rows start out set when `stale`.
 struct Search {
-  FArray<int, 2> ranges;
-  FArray<bool, 2> res, atoms;
-  int noverlap = -1, ndomains = -1, chosen = -1;
-  bool selection_restored = false;
+  int chosen = -1, ndomains = -1, noverlap = -1;
+  std::vector<Ints> res, atoms;
+  bool selection_kept = false;
 };
-
-// Core atoms are the CAs of residues 5, 6, 9, 10 of 16 residues in conformers of
-// one shape, so each domain's RMSD is far below upper_rmsd and the overlay keeps
-// every residue that has a selected atom. Mask rows start out set when `stale`.
 Search search(const O& spread, const std::vector<LevelRecord>& levels, int minimum, bool small_core,
-              bool stale = false, bool nothing_selected = false) {
+              bool stale = false) {
   Session s;
   VokanData& v = s.vokandata;
-  ensemble(v, layout({{Kind::rigid, 16}}), 3, 0.0);
-  if (nothing_selected) v.asel.fill(false);
+  ensemble(v, std::string(16, 'r'), 3, 0.0);
+  if (stale) v.asel.fill(false);
   const FArray<bool> before = v.asel;
-  const std::vector<int> core{14, 17, 26, 29};
-  Search r{FArray<int, 2>(Dim(8), Dim(8)), FArray<bool, 2>(Dim(4), Dim(v.nr + 1)), FArray<bool, 2>(Dim(4), Dim(v.na))};
-  r.res.fill(stale);
-  r.atoms.fill(stale);
-  FArray<bool> keep(Dim(v.nr));
-  get_non_overlapping_domains(s, core, r.ranges, r.noverlap, keep, r.ndomains, r.res, r.atoms,
-                              Options{.gapwidth = 3, .buffer = 3, .minimum = minimum}, spread, levels, r.chosen,
+  FArray<int, 2> ranges(Dim(8), Dim(8));
+  FArray<bool, 2> res(Dim(4), Dim(v.nr + 1)), atoms(Dim(4), Dim(v.na));
+  res.fill(stale);
+  atoms.fill(stale);
+  Search r;
+  get_non_overlapping_domains(s, Ints{14, 17, 26, 29}, ranges, r.noverlap, FArray<bool>(Dim(v.nr)), r.ndomains, res,
+                              atoms, Options{.gapwidth = 3, .buffer = 3, .minimum = minimum}, spread, levels, r.chosen,
                               small_core);
-  r.selection_restored = std::equal(before.begin(), before.end(), v.asel.begin());
+  for (int d = 1; d <= 2; ++d) {
+    r.res.push_back(set_in_row(res, d));
+    r.atoms.push_back(set_in_row(atoms, d));
+  }
+  r.selection_kept = std::equal(before.begin(), before.end(), v.asel.begin());
   return r;
 }
 
 TEST(DomainSearch, OverlapsSmallDomainsAndStaleRows) {
-  // Clusters {5, 6} and {9, 10} widened by 3: residues 2..9 and 6..13 (the end
-  // residue keeps one atom), sharing 6..9; the overlap is removed at the sections' first level only.
-  Search s = search({0.0, 100.0}, {level_of({{1, 2}, {3, 4}}), level_of({{1, 2, 3, 4}})}, 1, false);
+  // Clusters {5, 6} and {9, 10} widened by 3: residues 2..9 and 6..13 (the end residue keeps
+  // one atom), sharing 6..9; the overlap is removed at the sections' first level only.
+  const std::vector<LevelRecord> pairs{level_of({{1, 2}, {3, 4}}), level_of({{1, 2, 3, 4}})};
+  Search s = search({0.0, 100.0}, pairs, 1, false);
   EXPECT_EQ(Ints({s.chosen, s.ndomains, s.noverlap}), Ints({1, 2, 0}));
-  EXPECT_EQ(set_in_row(s.res, 1), span_of(2, 5));
-  EXPECT_EQ(set_in_row(s.res, 2), span_of(6, 13));
-  EXPECT_EQ(set_in_row(s.atoms, 1), span_of(4, 15));
-  EXPECT_TRUE(s.selection_restored);
-  s = search({100.0, 0.0}, {level_of({{1}, {2}, {3}, {4}}), level_of({{1, 2}, {3, 4}})}, 1, false);
+  EXPECT_EQ(std::vector<Ints>({s.res[0], s.res[1], s.atoms[0]}),
+            std::vector<Ints>({span_of(2, 5), span_of(6, 13), span_of(4, 15)}));
+  EXPECT_TRUE(s.selection_kept);
+  s = search({100.0, 0.0}, {level_of({{1}, {2}, {3}, {4}}), pairs[0]}, 1, false);
   EXPECT_EQ(Ints({s.chosen, s.ndomains, s.noverlap}), Ints({2, 2, 4}));
-  EXPECT_EQ(set_in_row(s.res, 1), span_of(2, 9));
+  EXPECT_EQ(s.res[0], span_of(2, 9));
   // Domains of two residues fall below minimum 3, so the level's mean size is 0
   // and the search moves on to the last level with its one domain of four.
-  const std::vector<LevelRecord> levels{level_of({{1, 2}, {3, 4}}), level_of({{1, 2, 3, 4}})};
-  s = search({0.0, 100.0}, levels, 3, false);
+  s = search({0.0, 100.0}, pairs, 3, false);
   EXPECT_EQ(Ints({s.chosen, s.ndomains}), Ints({2, 1}));
-  EXPECT_EQ(set_in_row(s.res, 1), span_of(2, 13));
-  s = search({0.0, 100.0}, levels, 8, true);  // the small-core flag takes the last level
+  EXPECT_EQ(s.res[0], span_of(2, 13));
+  s = search({0.0, 100.0}, pairs, 8, true);  // the small-core flag takes the last level
   EXPECT_EQ(Ints({s.chosen, s.ndomains}), Ints({2, 1}));
   // With nothing selected the overlay leaves its flags as handed in: rows left
   // from an earlier search must not survive.
-  s = search({0.0}, {level_of({{1, 2, 3, 4}})}, 8, true, true, true);
+  s = search({0.0}, {pairs[1]}, 8, true, true);
   EXPECT_EQ(s.ndomains, 1);
-  for (int d = 1; d <= 4; ++d) EXPECT_TRUE(set_in_row(s.res, d).empty() && set_in_row(s.atoms, d).empty()) << d;
+  EXPECT_EQ(std::vector<Ints>({s.res[0], s.res[1], s.atoms[0], s.atoms[1]}), std::vector<Ints>(4));
 }
 
-struct Output : ::testing::Test {
+TEST(Output, DomainsReportedInOrderOfTheirFirstResidue) {
   Session s;
   VokanData& v = s.vokandata;
   FArray<bool, 2> res, atoms;
-
-  // A 60-residue ensemble and masks of domains given as residue lists.
-  void domains(const std::vector<Ints>& list, int rows) {
-    ensemble(v, layout({{Kind::rigid, 60}}), 4);
+  auto report = [&](const std::vector<Ints>& list, int rows, bool small_core) {
     res.allocate(Dim(rows), Dim(v.nr + 1));
     atoms.allocate(Dim(rows), Dim(v.na));
     for (std::size_t d = 0; d < list.size(); ++d)
@@ -192,49 +175,19 @@ struct Output : ::testing::Test {
         res(int(d) + 1, r) = true;
         for (int a = v.ifira(r); a < v.ifira(r + 1); ++a) atoms(int(d) + 1, a) = true;
       }
-  }
-};
-
-TEST_F(Output, DomainsReportedInOrderOfTheirFirstResidue) {
-  domains({span_of(40, 50), span_of(3, 12), {7, 8}, span_of(20, 30), {}}, 6);
-  EXPECT_EQ(prepare_dom_for_output(s, 5, res, atoms, 8, false), 3);
-  EXPECT_EQ(set_in_row(res, 1), span_of(3, 12));
-  EXPECT_EQ(set_in_row(res, 2), span_of(20, 30));
-  EXPECT_EQ(set_in_row(res, 3), span_of(40, 50));
+    const int n = prepare_dom_for_output(s, int(list.size()), res, atoms, 8, small_core);
+    std::vector<Ints> out;
+    for (int d = 1; d <= rows; ++d) out.push_back(set_in_row(res, d));
+    return std::pair(n, out);
+  };
+  ensemble(v, std::string(60, 'r'), 4);
+  const Ints a = span_of(3, 12), b = span_of(20, 30), c = span_of(40, 50);
+  EXPECT_EQ(report({c, a, {7, 8}, b, {}}, 6, false), std::pair(3, std::vector<Ints>({a, b, c, {}, {}, {}})));
   EXPECT_EQ(set_in_row(atoms, 1), span_of(7, 36));
-  EXPECT_TRUE(set_in_row(res, 4).empty());
-  domains({{7, 8}, span_of(20, 30), {}}, 3);
-  EXPECT_EQ(prepare_dom_for_output(s, 3, res, atoms, 8, true), 2);  // small core: any size, never empty
-  EXPECT_EQ(set_in_row(res, 1), Ints({7, 8}));
+  EXPECT_EQ(report({{7, 8}, b, {}}, 3, true), std::pair(2, std::vector<Ints>({{7, 8}, b, {}})));  // small core: any size
   // Residues 3..12 lack coordinates in conformer 2: their RMSD cannot be computed.
-  domains({span_of(3, 12), span_of(20, 30)}, 2);
-  for (int a = v.ifira(3); a < v.ifira(13); ++a) set_xyz(v, 2, a, unknown_value, unknown_value, unknown_value);
-  EXPECT_EQ(prepare_dom_for_output(s, 2, res, atoms, 8, false), 1);
-  EXPECT_EQ(set_in_row(res, 1), span_of(20, 30));
-}
-
-TEST_F(Output, ResultLineAndItsDomain) {
-  Ints residues = span_of(5, 42), more = span_of(48, 60);
-  residues.insert(residues.end(), more.begin(), more.end());
-  domains({residues, {17}}, 2);
-  const FArray<bool> sel = mask_row(atoms, 1);
-  char rmsd[32];
-  std::snprintf(rmsd, sizeof rmsd, "%.2f", armsd(s, sel));
-  output_domain(s, mask_row(res, 1), sel);
-  EXPECT_EQ(printed(s), "    Optimal range 5..42, 48..60: RMSD " + std::string(rmsd) + " A, 1 gap, 51 residues.\n");
-  ASSERT_EQ(s.rmsd_var.domains.size(), 1u);
-  const Domain& d = s.rmsd_var.domains[0];
-  EXPECT_EQ(d.ranges, "5..42, 48..60");
-  EXPECT_EQ(d.rmsd, armsd(s, sel));
-  EXPECT_EQ(std::vector<std::string>({d.segments[1].chain, d.segments[1].first, d.segments[1].last}),
-            std::vector<std::string>({"A", "A48", "A60"}));
-  EXPECT_EQ(d.residue_ids.front(), "A5");
-  FArray<bool> few(Dim(180));
-  for (int a = 40; a <= 60; ++a) few(a) = true;
-  std::snprintf(rmsd, sizeof rmsd, "%.2f", armsd(s, few));
-  s.printdata.lines.clear();
-  output_domain(s, mask_row(res, 2), few);
-  EXPECT_EQ(printed(s), "    Optimal range 17: RMSD " + std::string(rmsd) + " A, 0 gaps, 1 residue.\n");
+  for (int at = v.ifira(3); at < v.ifira(13); ++at) set_xyz(v, 2, at, unknown_value, unknown_value, unknown_value);
+  EXPECT_EQ(report({a, b}, 2, false), std::pair(1, std::vector<Ints>({b, {}})));
 }
 
 using Labels = std::vector<std::string>;
@@ -258,12 +211,11 @@ std::pair<std::string, int> ranges(const Labels& labels, const Ints& in_mask, in
 }
 
 TEST(RangeText, ListsGapsChainLettersAndLength) {
-  using Expect = std::pair<std::string, int>;
   Ints two = span_of(1, 10), more = span_of(20, 30);
   two.insert(two.end(), more.begin(), more.end());
   Labels ab = chain('A', 1, 50), b = chain('B', 1, 50);
   ab.insert(ab.end(), b.begin(), b.end());
-  const std::vector<std::pair<Expect, Expect>> cases = {
+  const std::vector<std::pair<std::pair<std::string, int>, std::pair<std::string, int>>> cases = {
       {ranges(chain('A', 1, 30), two), {"1..10, 20..30", 1}},
       {ranges(chain('A', 1, 30), {5}), {"5", 0}},
       {ranges(chain('A', 1, 30), {}), {"", 0}},
