@@ -3,16 +3,77 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
+#include <sstream>
 
+#include "input/extseq.hpp"
 #include "input/getcor.hpp"
-#include "input/input_support.hpp"
 #include "input/pdbfields.hpp"
-#include "input/state.hpp"
 #include "molecule/lib_in_code.hpp"
+#include "molecule/sequence.hpp"
+#include "molecule/tree.hpp"
+#include "test_support.hpp"
 #include "util/text.hpp"
 
 namespace veldrix::testing {
 namespace {
+
+// One ATOM record in the PDB column layout, the name as given in columns 13-16.
+std::string pdb_record(int serial, const std::string& name, char chain, int number, double x, double y = 0,
+                       double z = 0, char altloc = ' ', const char* tail = "  1.00  0.00") {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "ATOM  %5d %-4s%cALA %c%4d    %8.3f%8.3f%8.3f%s\n", serial, name.c_str(), altloc,
+                chain, number, x, y, z, tail);
+  return buf;
+}
+
+// A sequence-only file: one ATOM record (atom N) of each alanine, chains and numbers as given.
+std::string sequence_text(const std::vector<std::pair<char, int>>& seq) {
+  std::string s;
+  int serial = 0;
+  for (const auto& [chain, number] : seq) s += pdb_record(++serial, "N", chain, number, 0);
+  return s;
+}
+
+void build_sequence(Session& s, const std::string& text, const std::string& chains = "*") {
+  load_library(s);
+  std::istringstream in(text);
+  extseq(s, in, 3, chains, 2);
+  iniseq(s);
+}
+
+// Conformers of an alanine chain generated from random torsion angles: the text, the angles, each model's records.
+struct Ensemble {
+  std::string text;
+  std::vector<std::vector<double>> angles;
+  std::vector<std::vector<std::string>> models;
+};
+
+Ensemble make_ensemble(int nres, int models, bool with_model_records, unsigned seed = 5, char chain = 'A') {
+  Session s;
+  std::vector<std::pair<char, int>> seq;
+  for (int i = 1; i <= nres; ++i) seq.emplace_back(chain, i);
+  build_sequence(s, sequence_text(seq));
+  VokanData& v = s.vokandata;
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> angle(-3.0, 3.0);
+  Ensemble e;
+  for (int m = 1; m <= models; ++m) {
+    e.angles.emplace_back();
+    for (int k = 1; k <= v.ndfree; ++k) e.angles.back().push_back(v.dval(k) = angle(rng));
+    gener(v);
+    e.models.emplace_back();
+    for (int a = 1; a <= v.na; ++a)
+      if (v.iael(a) != 0)
+        e.models.back().push_back(pdb_record(a, v.anam(a), chain, v.iar(a), v.coo(1, v.col(0, a)),
+                                             v.coo(2, v.col(0, a)), v.coo(3, v.col(0, a))));
+    if (with_model_records) e.text += "MODEL     " + std::to_string(m) + "\n";
+    for (const std::string& l : e.models.back()) e.text += l;
+    if (with_model_records) e.text += "ENDMDL\n";
+  }
+  e.text += "END\n";
+  return e;
+}
 
 TEST(PdbLines, CutEndsAndReadErrors) {
   std::istringstream in("ab\r\n" + std::string(250, 'x') + "\r\n\nlast");
@@ -47,16 +108,14 @@ TEST(Extseq, SequenceOfTheFirstModel) {
   };
   for (const auto& [text, chains, ids] : cases) {
     Session s;
-    load_library(s);
-    std::istringstream in(text);
-    extseq(s, in, 3, chains, 2);
+    build_sequence(s, text, chains);
     std::string got;
     for (int r = 1; r <= s.vokandata.nr; ++r) got += (r > 1 ? " " : "") + s.vokandata.rnum(r);
     EXPECT_EQ(got, ids) << text;
   }
   Session s;
   load_library(s);
-  std::istringstream unknown(sequence_text({{'A', 1}}) + pdb_record(2, "N", "XYZ", 'A', 2, 0, 0, 0));
+  std::istringstream unknown(xyz);
   EXPECT_EQ(fatal_of([&] { extseq(s, unknown, 3, "*", 0); }), "Illegal residue name \"XYZ\".");
   FailingBuffer buf(two);
   std::istream failing(&buf);
@@ -70,78 +129,70 @@ struct Reader : ::testing::Test {
   std::string two = sequence_text({{'A', 1}, {'A', 2}});
 
   void SetUp() override { build_sequence(s, two); }
-  int read_model(const std::string& text, int mode = 3, const std::string& chains = "*", int* state_out = nullptr) {
+  int read_model(const std::string& text, int mode = 3, const std::string& chains = "*") {
     std::istringstream in(text);
-    int state = 0;
+    state = 0;
     v.i0styp = 2;
     getcor(s, in, mode, chains, state, 2);
-    if (state_out) *state_out = state;
     return mode;
   }
-  double x_of(int atom) const { return v.coo(1, v.col(0, atom)); }
-  int atom_named(int residue, const std::string& name) const {
+  double x_of(int residue, const std::string& name) const { return v.coo(1, v.col(0, atom(residue, name))); }
+  int atom(int residue, const std::string& name) const {
     for (int a = v.ifira(residue); a < v.ifira(residue + 1); ++a)
       if (v.anam(a) == name) return a;
     return 0;
   }
+  int state = 0;
 };
 
 TEST_F(Reader, AtomNamesAlternativesAndMessages) {
-  read_model(pdb_record(1, "1HB", "ALA", 'A', 1, 1.0, 0, 0) + "ATOM      2  2HB ALA A   1       2.000   0.000   0.000\n" +
-             pdb_record(3, "QB", "ALA", 'A', 2, 3.0, 0, 0));
-  EXPECT_EQ(x_of(atom_named(1, "HB1")), 1.0);  // a leading digit goes to the end
-  EXPECT_EQ(x_of(atom_named(1, "HB2")), 2.0);
-  EXPECT_EQ(x_of(atom_named(2, "QB")), unknown_value) << "pseudo atoms take no coordinates";
+  read_model(pdb_record(1, "1HB", 'A', 1, 1.0) + "ATOM      2  2HB ALA A   1       2.000   0.000   0.000\n" +
+             pdb_record(3, "QB", 'A', 2, 3.0));
+  EXPECT_EQ(std::vector<double>({x_of(1, "HB1"), x_of(1, "HB2")}), std::vector<double>({1.0, 2.0}));  // 1HB is HB1
+  EXPECT_EQ(x_of(2, "QB"), unknown_value) << "pseudo atoms take no coordinates";
   // H names try Q and QQ, Q names try H.
-  v.anam(atom_named(2, "HB2")) = "XB2";
-  v.anam(atom_named(2, "QB")) = "QQB2";
-  EXPECT_EQ(iatom(s, "HB2", 2, 2), atom_named(2, "QQB2"));
-  EXPECT_EQ(iatom(s, "QB1", 2, 2), atom_named(2, "HB1"));
-  EXPECT_EQ(iatom(s, "QQB9", 2, 2), 0);
-  EXPECT_EQ(iatom(s, "ZZ", 1, 1), 0);
+  v.anam(atom(2, "HB2")) = "XB2";
+  v.anam(atom(2, "QB")) = "QQB2";
+  EXPECT_EQ(std::vector<int>({iatom(s, "HB2", 2, 2), iatom(s, "QB1", 2, 2), iatom(s, "QQB9", 2, 2), iatom(s, "ZZ", 1, 1)}),
+            std::vector<int>({atom(2, "QQB2"), atom(2, "HB1"), 0, 0}));
   EXPECT_EQ(fatal_of([&] { iatom(s, "ZZ", 2, 0); }), "Illegal atom name \"ZZ\" for residue ALA A2.");
   v.rnum(2) = "2";  // a residue written without chain character matches chain A
-  EXPECT_EQ(iresid(s, "A2", "ALA", 0), 2);
-  EXPECT_EQ(iresid(s, "B2", "ALA", 2), 0);
-  EXPECT_EQ(iresid(s, "A1", "GLY", 1), 1);
-  EXPECT_EQ(iresid(s, "A1", "GLY", 1), 1);  // once for the same identifier and name
-  EXPECT_EQ(iresid(s, "A1", "*", 1), 1);    // "*" never differs
-  EXPECT_EQ(iresid(s, "A7", "ALA", 1), 0);
-  EXPECT_EQ(iresid(s, "A7", "GLY", 1), 0);  // the same identifier: warned already
+  const std::vector<std::tuple<std::string, std::string, int>> lookups = {
+      {"A2", "ALA", 2}, {"B2", "ALA", 0}, {"A1", "GLY", 1},
+      {"A1", "GLY", 1},  // warned once for the same identifier and name
+      {"A1", "*", 1},    // "*" never differs
+      {"A7", "ALA", 0}, {"A7", "GLY", 0}};  // the same identifier: warned already
+  for (const auto& [id, name, r] : lookups) EXPECT_EQ(iresid(s, id, name, 1), r) << id << " " << name;
   EXPECT_EQ(printed(s),
             "*** WARNING: Illegal atom name \"ZZ\" for residue ALA A1.\n"
+            "*** WARNING: Illegal residue number B2.\n"
             "*** WARNING: Wrong name \"GLY\" for residue ALA A1.\n"
             "*** WARNING: Illegal residue number A7.\n");
   EXPECT_EQ(fatal_of([&] { iresid(s, "A9", "ALA", 0); }), "Illegal residue number A9.");
 }
 
 TEST_F(Reader, AlternateLocationsChainsAndExtraDigits) {
-  const int ca = atom_named(1, "CA");
-  const std::string text = pdb_record(1, "CA", "ALA", 'A', 1, 1.0, 0, 0, 'A') +
-                           pdb_record(2, "CA", "ALA", 'A', 1, 2.0, 0, 0, 'B') +
-                           pdb_record(3, "CB", "ALA", 'A', 1, 3.0, 0, 0, '1') +  // not B..Z: used
-                           pdb_record(4, "CA", "ALA", ' ', 2, 4.0, 0, 0);          // blank chain is A
+  const std::string text = pdb_record(1, "CA", 'A', 1, 1.0, 0, 0, 'A') + pdb_record(2, "CA", 'A', 1, 2.0, 0, 0, 'B') +
+                           pdb_record(3, "CB", 'A', 1, 3.0, 0, 0, '1') +  // not B..Z: used
+                           pdb_record(4, "CA", ' ', 2, 4.0);              // blank chain is A
   read_model(text);
-  EXPECT_EQ(std::vector<double>({x_of(ca), x_of(atom_named(1, "CB")), x_of(atom_named(2, "CA"))}),
-            std::vector<double>({1.0, 3.0, 4.0}));
+  EXPECT_EQ(std::vector<double>({x_of(1, "CA"), x_of(1, "CB"), x_of(2, "CA")}), std::vector<double>({1.0, 3.0, 4.0}));
   for (const std::string chains : {"B", "AB"}) {  // a chain that is not chosen gives nothing
     read_model(text, 3, chains);
-    EXPECT_EQ(x_of(ca), unknown_value) << chains;
+    EXPECT_EQ(x_of(1, "CA"), unknown_value) << chains;
   }
   // "first": a change of chain ends the model and the file.
-  int state = 0;
-  read_model(pdb_record(1, "CA", "ALA", 'A', 1, 1, 0, 0) + pdb_record(2, "CA", "ALA", 'B', 2, 2, 0, 0), 3, "first",
-             &state);
-  EXPECT_EQ(state, -1);
-  EXPECT_EQ(x_of(atom_named(2, "CA")), unknown_value);
+  read_model(pdb_record(1, "CA", 'A', 1, 1) + pdb_record(2, "CA", 'B', 2, 2), 3, "first");
+  EXPECT_EQ(std::pair(state, x_of(2, "CA")), std::pair(-1, unknown_value));
   // Extra digits in columns 61-66, only when a remark announces them: each correction is formed in
   // single precision, digit times 0.0001, signed by the code 3 (odd, odd, even).
-  const std::string record = pdb_record(1, "CA", "ALA", 'A', 1, 10.0, 20.0, 30.0, ' ', "  1.00 35.17");
+  const std::string record = pdb_record(1, "CA", 'A', 1, 10.0, 20.0, 30.0, ' ', "  1.00 35.17");
   const std::string remark = "REMARK 999 B-FACTOR COLUMN STORES ADDITIONAL COORDINATE DIGITS\n";
+  const int ca = v.col(0, atom(1, "CA"));
   EXPECT_EQ(read_model(remark + record), 3);
-  EXPECT_EQ(v.coo(1, ca), 10.0 + double(-(5.0f * 0.0001f)));
-  EXPECT_EQ(v.coo(2, ca), 20.0 + double(-(1.0f * 0.0001f)));
-  EXPECT_EQ(v.coo(3, ca), 30.0 + double(7.0f * 0.0001f));
+  EXPECT_EQ(std::vector<double>({v.coo(1, ca), v.coo(2, ca), v.coo(3, ca)}),
+            std::vector<double>({10.0 + double(-(5.0f * 0.0001f)), 20.0 + double(-(1.0f * 0.0001f)),
+                                 30.0 + double(7.0f * 0.0001f)}));
   EXPECT_EQ(read_model(record), 2) << "without the announcement the mode drops to 2";
   EXPECT_EQ(v.coo(1, ca), 10.0);
   read_model(remark + record, 2);  // the bfactor option: never
@@ -149,21 +200,20 @@ TEST_F(Reader, AlternateLocationsChainsAndExtraDigits) {
 }
 
 TEST_F(Reader, ModelsEndWhereAResidueComesBack) {
-  const std::string a1 = pdb_record(1, "CA", "ALA", 'A', 1, 1.0, 0, 0), a2 = pdb_record(2, "CA", "ALA", 'A', 2, 2, 0, 0);
-  std::istringstream in(a1 + pdb_record(3, "CA", "ALA", 'A', 99, 9, 0, 0) + a1 + a2 + "ENDMDL\n" + a1 + a2 + a1);
-  int mode = 3, state = 0;
+  const std::string a1 = pdb_record(1, "CA", 'A', 1, 1.0), a2 = pdb_record(2, "CA", 'A', 2, 2);
+  std::istringstream in(a1 + pdb_record(3, "CA", 'A', 99, 9) + a1 + a2 + "ENDMDL\n" + a1 + a2 + a1);
+  int mode = 3;
   // A residue that is not in the sequence does not count as the previous one: A1 goes on.
   for (const int next : {6, 8, -1}) {
     v.i0styp = 2;
     getcor(s, in, mode, "*", state, 2);
     EXPECT_EQ(state, next);
   }
-  EXPECT_EQ(x_of(atom_named(2, "CA")), unknown_value);  // the last model has residue 1 only
-  EXPECT_EQ(x_of(atom_named(1, "CA")), 1.0);
+  EXPECT_EQ(std::pair(x_of(1, "CA"), x_of(2, "CA")), std::pair(1.0, unknown_value));  // the last model: A1 only
 }
 
 TEST_F(Reader, DamagedRecordsAreFatalWithTheirLine) {
-  std::string full = pdb_record(3, "CA", "ALA", 'A', 2, 1.5, -2.25, 3.125);
+  std::string full = pdb_record(3, "CA", 'A', 2, 1.5, -2.25, 3.125);
   full.pop_back();
   const std::vector<std::pair<std::string, bool>> cases = {
       {full, true},
@@ -181,23 +231,22 @@ TEST_F(Reader, DamagedRecordsAreFatalWithTheirLine) {
         << record;
   FailingBuffer buf(two + two.substr(0, 20));
   std::istream failing(&buf);
-  int mode = 3, state = 0;
+  int mode = 3;
+  state = 0;
   EXPECT_EQ(fatal_of([&] { getcor(s, failing, mode, "*", state, 2); }), "Cannot read line 3:\n ");
   // N of A1 twice and CA: two atoms get positions; undefined angles make the model rigid.
-  read_model(pdb_record(1, "N", "ALA", 'A', 1, 1, 2, 3) + pdb_record(2, "N", "ALA", 'A', 1, 1, 2, 4) +
-             pdb_record(3, "CA", "ALA", 'A', 1, 2, 2, 3));
+  read_model(pdb_record(1, "N", 'A', 1, 1, 2, 3) + pdb_record(2, "N", 'A', 1, 1, 2, 4) + pdb_record(3, "CA", 'A', 1, 2));
   EXPECT_EQ(s.pdbread.stored, 2);
-  std::istringstream one(pdb_record(1, "CA", "ALA", 'A', 1, 1.0, 0, 0));
+  std::istringstream one(pdb_record(1, "CA", 'A', 1, 1.0));
   v.i0styp = 0;
   s.printdata.lines.clear();
+  state = 0;
   getcor(s, one, mode, "*", state, 1);
   EXPECT_EQ(v.i0styp, 2);
   EXPECT_EQ(printed(s), "*** WARNING: 6 free angles not defined.\n");
 }
 
-double angle_gap(double a, double b) { return std::remainder(a - b, 2.0 * std::numbers::pi); }
-
-// Reads the text as a coordinate file with the given words of the read command.
+// Reads the text as a coordinate file with the given words of the read command; returns the last line printed.
 std::string read_pdb(Session& s, const std::string& text, std::vector<std::string> extra = {"unknown=skip"}) {
   s.readdata.content = text;
   std::vector<std::string> words = {"pdb", "model.pdb"};
@@ -208,6 +257,12 @@ std::string read_pdb(Session& s, const std::string& text, std::vector<std::strin
 
 std::string read_line(const std::string& what) { return "    PDB coordinate file \"model.pdb\" read, " + what + "."; }
 
+// The angles of structure m against the generated ones, within the precision of the records.
+void expect_angles(const VokanData& v, int m, const std::vector<double>& angles) {
+  for (int k = 1; k <= v.ndfree; ++k)
+    EXPECT_NEAR(std::remainder(v.dval(v.dix(m, k)) - angles[std::size_t(k - 1)], 2 * std::numbers::pi), 0.0, 5e-3);
+}
+
 TEST(Readf, OwnConformersReadBackAsFlexible) {
   for (bool model_records : {true, false}) {
     const Ensemble e = make_ensemble(8, 20, model_records);
@@ -216,9 +271,7 @@ TEST(Readf, OwnConformersReadBackAsFlexible) {
     EXPECT_EQ(read_pdb(s, e.text), read_line("20 flexible conformers"));
     const VokanData& v = s.vokandata;
     ASSERT_EQ(v.nsstr, 20);
-    for (int m = 1; m <= 20; ++m)
-      for (int k = 1; k <= v.ndfree; ++k)
-        EXPECT_NEAR(angle_gap(v.dval(v.dix(m, k)), e.angles[std::size_t(m - 1)][std::size_t(k - 1)]), 0.0, 5e-3);
+    for (int m = 1; m <= 20; ++m) expect_angles(v, m, e.angles[std::size_t(m - 1)]);
     EXPECT_EQ(v.i0styp, 1);  // structure 1 is the working structure again
     for (int a = 1; a <= v.na; ++a) EXPECT_EQ(v.coo(2, v.col(0, a)), v.coo(2, v.col(1, a)));
   }
@@ -232,11 +285,10 @@ TEST(Readf, ConformerKindsModelCountsAndChains) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%8.3f", std::stod(line.substr(38, 8)) + 0.5);
   line.replace(38, 8, buf);
-  std::string distorted;
+  std::string distorted, chains;
   for (const auto& m : e.models)
     for (const std::string& l : m) distorted += l;
   const Ensemble a = make_ensemble(2, 2, false, 5, 'A'), b = make_ensemble(2, 2, false, 6, 'B');
-  std::string chains;
   for (std::size_t m = 0; m < 2; ++m) {
     chains += "MODEL\n";
     for (const Ensemble* x : {&a, &b})
@@ -264,42 +316,25 @@ TEST(Readf, ConformerKindsModelCountsAndChains) {
   load_library(one);
   read_pdb(one, e.text, {"structure=2"});
   EXPECT_EQ(one.vokandata.nsstr, 0);
-  for (int k = 1; k <= one.vokandata.ndfree; ++k)
-    EXPECT_NEAR(angle_gap(one.vokandata.dval(k), e.angles[1][std::size_t(k - 1)]), 0.0, 5e-3);
+  expect_angles(one.vokandata, 0, e.angles[1]);
   EXPECT_EQ(fatal_of([&] { read_pdb(one, e.text, {"structure=5"}); }),
             "PDB coordinate file does not contain enough structures.");
 }
 
-TEST(Readf, ArraysOfAThousandModelsAndLineEndings) {
+TEST(Readf, ModelsAndTheMemoryTheyClaim) {
   // The capacity the read leaves is what copying the structures in one at a time would leave.
   const Ensemble many = make_ensemble(3, 1000, true);
-  Session grown;
+  Session grown, thousand;
   build_sequence(grown, many.text);
   for (int m = 1; m <= 1000; ++m) copstr(grown.vokandata, 0, m);
-  Session thousand;
   load_library(thousand);
   read_pdb(thousand, many.text);
   EXPECT_EQ(thousand.vokandata.nsstr, 1000);
   EXPECT_EQ(thousand.vokandata.structure_capacity(), grown.vokandata.structure_capacity());
-  const Ensemble e = make_ensemble(4, 3, true);
-  std::string crlf, padded;
-  for (char c : e.text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  std::istringstream lines(e.text);
-  for (std::string l; std::getline(lines, l);)  // beyond column 200 a record is cut
-    padded += l + (l.rfind("ATOM", 0) == 0 ? std::string(300, ' ') + "junk" : "") + "\n";
-  for (const std::string& text : {crlf, "REMARK   1 " + std::string(100000, 'x') + "\n" + e.text, padded}) {
-    Session s;
-    load_library(s);
-    EXPECT_EQ(read_pdb(s, text), read_line("3 flexible conformers"));
-  }
-}
-
-TEST(Readf, FragmentModelsCannotClaimMemoryBeyondTheFile) {
   // 16 atoms per position and a first million atoms are allowed.
-  EXPECT_TRUE(models_fit(937, 1100, 100 + 2LL * 936));
-  EXPECT_FALSE(models_fit(938, 1100, 100 + 2LL * 937));
-  EXPECT_TRUE(models_fit(1, 1000000, 0));
-  EXPECT_FALSE(models_fit(2, 1000000, 0));
+  EXPECT_EQ(std::vector<bool>({models_fit(937, 1100, 100 + 2LL * 936), models_fit(938, 1100, 100 + 2LL * 937),
+                               models_fit(1, 1000000, 0), models_fit(2, 1000000, 0)}),
+            std::vector<bool>({true, false, true, false}));
   // A first model of 400 alanines, then models of two positions: the read stops at the model
   // that breaks the proportion.
   std::vector<std::pair<char, int>> seq;
@@ -318,32 +353,29 @@ TEST(Readf, FragmentModelsCannotClaimMemoryBeyondTheFile) {
 TEST(Readf, CommandWordsFilesAndLibraries) {
   TempDir dir("readf");
   Session s;
-  std::vector<std::string> none;
-  EXPECT_EQ(fatal_of([&] { readf(s, none, true); }), "Missing parameter \"file\".");
-  std::vector<std::string> ent = {dir.write("prot.ent", "END\n")};
-  EXPECT_EQ(fatal_of([&] { readf(s, ent, true); }), "Unknown file type \"ent\".");
-  std::vector<std::string> directory = {"pdb", dir.path().string() + "/"};
-  EXPECT_EQ(fatal_of([&] { readf(s, directory, true); }), "Input file \"" + directory[1] + ".pdb\" cannot be opened.");
-
+  for (auto [words, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{}, "Missing parameter \"file\"."},
+           {{dir.write("prot.ent", "END\n")}, "Unknown file type \"ent\"."},
+           {{"pdb", dir.path().string() + "/"}, "Input file \"" + dir.path().string() + "/.pdb\" cannot be opened."}})
+    EXPECT_EQ(fatal_of([&] { readf(s, words, true); }), message);
   std::string text;
   for (int i = 1; i <= internal_libfile_lines; ++i) text += std::string(internal_libfile(i)) + "\n";
   const std::string lib = dir.write("builtin.lib", text);
   Session t;  // a run ends with its fatal message: a fresh one for the rest
   std::vector<std::string> words = {"lib", lib};
   readf(t, words, true);
-  EXPECT_EQ(printed(t), "    Library file \"" + lib + "\" read, 38 residue types.\n");
   words = {"lib", lib, "append"};
   readf(t, words, true);  // names already loaded are kept, nothing is added
-  EXPECT_EQ(t.printdata.lines.back(), "    Library file \"" + lib + "\" read, 0 residue types.");
+  EXPECT_EQ(printed(t), "    Library file \"" + lib + "\" read, 38 residue types.\n    Library file \"" + lib +
+                            "\" read, 0 residue types.\n");
   // The extension is added to a file name without one; a new molecule starts a new ensemble.
   const std::string pdb = dir.write("prot.pdb", make_ensemble(3, 2, true).text);
   words = {"pdb", pdb.substr(0, pdb.size() - 4), "unknown=skip"};
   readf(t, words, true);
-  EXPECT_EQ(t.readdata.filnam, pdb);
-  EXPECT_EQ(t.vokandata.nsstr, 2);
+  EXPECT_EQ(std::tuple(t.readdata.filnam, t.vokandata.nsstr), std::tuple(pdb, 2));
   words = {"pdb", dir.write("other.pdb", make_ensemble(2, 1, false).text), "unknown=skip", "new"};
   readf(t, words, true);
-  EXPECT_EQ(std::make_pair(t.vokandata.nr, t.vokandata.nsstr), std::make_pair(2, 1));
+  EXPECT_EQ(std::pair(t.vokandata.nr, t.vokandata.nsstr), std::pair(2, 1));
   words = {"lib", lib};
   readf(t, words, true);
   EXPECT_EQ(t.vokandata.nr, 0);
