@@ -1,15 +1,19 @@
 // Shared test helpers: sessions with a molecule, runs that may stop, test data and temporary files.
 #pragma once
 
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <streambuf>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "command/message.hpp"
@@ -99,6 +103,66 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// How a run of the veldrix executable ended: its status (-1 when a signal ended it), the signal,
+// standard output and error in order, and its peak memory (of the child, a copy of this process at first).
+struct RunResult {
+  int status = -1;
+  int signal = 0;
+  std::string out;
+  long peak_kb = 0;
+};
+
+struct RunOptions {
+  std::string cwd{};                    // this process's own when empty
+  std::optional<std::string> libenv{};  // VELDRIXLIB, unset when absent
+  unsigned time_limit = 120;            // seconds; a run that hangs is ended then
+  std::optional<uid_t> user{};          // run as this user (only possible as root)
+};
+
+inline RunResult run_veldrix(std::vector<std::string> args, const RunOptions& opt = {}) {
+  RunResult r;
+  ::malloc_trim(0);  // as small a copy of this process as can be
+  int fds[2];
+  if (::pipe(fds) != 0) return r;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(fds[1], 1);
+    ::dup2(fds[1], 2);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    if (opt.libenv)
+      ::setenv("VELDRIXLIB", opt.libenv->c_str(), 1);
+    else
+      ::unsetenv("VELDRIXLIB");
+    if (!opt.cwd.empty() && ::chdir(opt.cwd.c_str()) != 0) ::_exit(127);
+    if (opt.user && (::setgid(*opt.user) != 0 || ::setuid(*opt.user) != 0)) ::_exit(127);
+    ::alarm(opt.time_limit);  // survives the exec
+    std::string exe = VELDRIX_EXE;
+    std::vector<char*> argv{exe.data()};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(exe.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  char buf[65536];
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;) {
+    if (n > 0)
+      r.out.append(buf, std::size_t(n));
+    else if (errno != EINTR)
+      break;
+  }
+  ::close(fds[0]);
+  int wstatus = 0;
+  struct rusage usage {};
+  while (::wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
+  }
+  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  r.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
+  r.peak_kb = usage.ru_maxrss;
+  return r;
+}
 
 // A molecule of nres residues with `per` atoms each (chain A, residues A1, A2, ...,
 // all atoms carbon and selected) and nstr structures whose coordinates start at 0.
