@@ -153,14 +153,15 @@ TEST_F(Reader, AtomNamesAlternativesAndMessages) {
   // H names try Q and QQ, Q names try H.
   v.anam(atom(2, "HB2")) = "XB2";
   v.anam(atom(2, "QB")) = "QQB2";
-  EXPECT_EQ(std::vector<int>({iatom(s, "HB2", 2, 2), iatom(s, "QB1", 2, 2), iatom(s, "QQB9", 2, 2), iatom(s, "ZZ", 1, 1)}),
-            std::vector<int>({atom(2, "QQB2"), atom(2, "HB1"), 0, 0}));
+  EXPECT_EQ(
+      std::vector<int>({iatom(s, "HB2", 2, 2), iatom(s, "QB1", 2, 2), iatom(s, "QQB9", 2, 2), iatom(s, "ZZ", 1, 1)}),
+      std::vector<int>({atom(2, "QQB2"), atom(2, "HB1"), 0, 0}));
   EXPECT_EQ(fatal_of([&] { iatom(s, "ZZ", 2, 0); }), "Illegal atom name \"ZZ\" for residue ALA A2.");
   v.rnum(2) = "2";  // a residue written without chain character matches chain A
   const std::vector<std::tuple<std::string, std::string, int>> lookups = {
-      {"A2", "ALA", 2}, {"B2", "ALA", 0}, {"A1", "GLY", 1},
-      {"A1", "GLY", 1},  // warned once for the same identifier and name
-      {"A1", "*", 1},    // "*" never differs
+      {"A2", "ALA", 2}, {"B2", "ALA", 0},
+      {"A1", "GLY", 1}, {"A1", "GLY", 1},   // warned once for the same identifier and name
+      {"A1", "*", 1},                       // "*" never differs
       {"A7", "ALA", 0}, {"A7", "GLY", 0}};  // the same identifier: warned already
   for (const auto& [id, name, r] : lookups) EXPECT_EQ(iresid(s, id, name, 1), r) << id << " " << name;
   EXPECT_EQ(printed(s),
@@ -191,8 +192,8 @@ TEST_F(Reader, AlternateLocationsChainsAndExtraDigits) {
   const int ca = v.col(0, atom(1, "CA"));
   EXPECT_EQ(read_model(remark + record), 3);
   EXPECT_EQ(std::vector<double>({v.coo(1, ca), v.coo(2, ca), v.coo(3, ca)}),
-            std::vector<double>({10.0 + double(-(5.0f * 0.0001f)), 20.0 + double(-(1.0f * 0.0001f)),
-                                 30.0 + double(7.0f * 0.0001f)}));
+            std::vector<double>(
+                {10.0 + double(-(5.0f * 0.0001f)), 20.0 + double(-(1.0f * 0.0001f)), 30.0 + double(7.0f * 0.0001f)}));
   EXPECT_EQ(read_model(record), 2) << "without the announcement the mode drops to 2";
   EXPECT_EQ(v.coo(1, ca), 10.0);
   read_model(remark + record, 2);  // the bfactor option: never
@@ -235,7 +236,8 @@ TEST_F(Reader, DamagedRecordsAreFatalWithTheirLine) {
   state = 0;
   EXPECT_EQ(fatal_of([&] { getcor(s, failing, mode, "*", state, 2); }), "Cannot read line 3:\n ");
   // N of A1 twice and CA: two atoms get positions; undefined angles make the model rigid.
-  read_model(pdb_record(1, "N", 'A', 1, 1, 2, 3) + pdb_record(2, "N", 'A', 1, 1, 2, 4) + pdb_record(3, "CA", 'A', 1, 2));
+  read_model(pdb_record(1, "N", 'A', 1, 1, 2, 3) + pdb_record(2, "N", 'A', 1, 1, 2, 4) +
+             pdb_record(3, "CA", 'A', 1, 2));
   EXPECT_EQ(s.pdbread.stored, 2);
   std::istringstream one(pdb_record(1, "CA", 'A', 1, 1.0));
   v.i0styp = 0;

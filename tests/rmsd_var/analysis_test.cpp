@@ -30,13 +30,16 @@ TEST(Analysis, IdenticalConformersFormOneDomain) {
 TEST(Analysis, RigidCoreOfFloppyTailsAndASmallCore) {
   Session s;
   ensemble(s.vokandata, tails_and_core, 10);
-  EXPECT_TRUE(std::regex_match(analyse(s), std::regex(R"(    Optimal range (8|9)\.\.(32|33): RMSD 0\.[0-4]\d A, 0 gaps, 2[4-6] residues\.\n)")))
+  EXPECT_TRUE(std::regex_match(
+      analyse(s), std::regex(R"(    Optimal range (8|9)\.\.(32|33): RMSD 0\.[0-4]\d A, 0 gaps, 2[4-6] residues\.\n)")))
       << printed(s);
   Session small;
   ensemble(small.vokandata, std::string(8, 'f') + std::string(6, 'r') + std::string(8, 'f'), 10);
-  EXPECT_TRUE(std::regex_match(analyse(small, 12), std::regex(
-      R"(\*\*\* WARNING: The number of core atoms \(  [1-6]\) was below the domain threshold value \( 12\)\.\n)"
-      R"(    Optimal range (8|9)\.\.(14|15): RMSD 0\.[0-4]\d A, 0 gaps, [6-8] residues\.\n)")))
+  EXPECT_TRUE(std::regex_match(
+      analyse(small, 12),
+      std::regex(
+          R"(\*\*\* WARNING: The number of core atoms \(  [1-6]\) was below the domain threshold value \( 12\)\.\n)"
+          R"(    Optimal range (8|9)\.\.(14|15): RMSD 0\.[0-4]\d A, 0 gaps, [6-8] residues\.\n)")))
       << printed(small);
   ASSERT_EQ(small.printdata.warnings.size(), 1u);
 }
@@ -54,7 +57,7 @@ TEST(Analysis, FatalMessages) {
   const std::vector<std::tuple<std::string, int, std::string>> cases{
       {std::string(10, 'r'), 1, "Less than two structures selected."},
       {"ffff" + std::string(10, 'r'), 8, "No core atoms could be determined."},  // no free angle at all
-      {"ffrfffff", 8, "No domains could be identified"}};  // one core atom: no cluster of two
+      {"ffrfffff", 8, "No domains could be identified"}};                        // one core atom: no cluster of two
   for (const auto& [kinds, models, message] : cases) {
     Session s;
     ensemble(s.vokandata, kinds, models);
@@ -70,7 +73,7 @@ TEST(StructuresCommand, ActionsParametersAndKeep) {
   for (std::vector<std::string> words : {std::vector<std::string>{}, {"list"}, {"rad"}, {"secondary"}})
     EXPECT_FALSE(read_structures_command(s, words, keep));  // only overlay acts; the default action is list
   EXPECT_TRUE(s.printdata.lines.empty());
-  std::vector<std::string> words{"overlay",   "gap=0.12",   "decrease=1.20",   "absdecrease=1.60", "gapwidth=04",
+  std::vector<std::string> words{"overlay",   "gap=0.12",   "decrease=1.20",   "absdecrease=1.60",  "gapwidth=04",
                                  "buffer=02", "minimum=10", "upper_rmsd=0.30", "keep=C2 :A2..A3,A5"};
   auto fields = [](const Options& o) {
     return std::tuple(o.gap, o.decrease, o.absdecrease, o.upper_rmsd, o.gapwidth, o.buffer, o.minimum);

@@ -33,8 +33,9 @@ TEST(Domains, SizesRangesAndTheLevelChoice) {
   EXPECT_EQ(Ints({filled_entries(m, 1), filled_entries(m, 2), filled_entries(m, 3)}), Ints({2, 4, 4}));
   EXPECT_EQ(Ints({get_domain_size(m, 1), get_domain_size(m, 2), get_domain_size(m, 3), get_domain_size(m, 4)}),
             Ints({1, 4, 6, 0}));
-  EXPECT_EQ(Ints({get_avrg_domain_size(m, 4, false), get_avrg_domain_size(m, 4, true), get_avrg_domain_size(m, 7, false)}),
-            Ints({5, 3, 0}));  // small core: every size, (1 + 4 + 6) / 3 truncated
+  EXPECT_EQ(
+      Ints({get_avrg_domain_size(m, 4, false), get_avrg_domain_size(m, 4, true), get_avrg_domain_size(m, 7, false)}),
+      Ints({5, 3, 0}));  // small core: every size, (1 + 4 + 6) / 3 truncated
   EXPECT_EQ(Ints({domain_limit(16), domain_limit(17), domain_limit(24), domain_limit(25)}), Ints({2, 3, 3, 4}));
 
   Session s;
@@ -184,7 +185,8 @@ TEST(Output, DomainsReportedInOrderOfTheirFirstResidue) {
   const Ints a = span_of(3, 12), b = span_of(20, 30), c = span_of(40, 50);
   EXPECT_EQ(report({c, a, {7, 8}, b, {}}, 6, false), std::pair(3, std::vector<Ints>({a, b, c, {}, {}, {}})));
   EXPECT_EQ(set_in_row(atoms, 1), span_of(7, 36));
-  EXPECT_EQ(report({{7, 8}, b, {}}, 3, true), std::pair(2, std::vector<Ints>({{7, 8}, b, {}})));  // small core: any size
+  EXPECT_EQ(report({{7, 8}, b, {}}, 3, true),
+            std::pair(2, std::vector<Ints>({{7, 8}, b, {}})));  // small core: any size
   // Residues 3..12 lack coordinates in conformer 2: their RMSD cannot be computed.
   for (int at = v.ifira(3); at < v.ifira(13); ++at) set_xyz(v, 2, at, unknown_value, unknown_value, unknown_value);
   EXPECT_EQ(report({a, b}, 2, false), std::pair(1, std::vector<Ints>({b, {}})));

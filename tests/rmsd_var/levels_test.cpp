@@ -28,10 +28,10 @@ TEST(Variance, OrderParametersKneeAndScale) {
   EXPECT_NEAR(calc_order_parameter(V{0.0, std::numbers::pi / 2}), std::sqrt(0.5), 1e-15);
   EXPECT_EQ(calc_order_parameter(V{0.0, NAN}), 0.0);  // never a NaN for the sort
   for (const auto& [curve, knee] : std::vector<std::pair<V, int>>{{{1.0, 0.9, 0.8, 0.1}, 3},
-                                                                   {{1.0, 0.8, 0.6, 0.4, 0.2}, 1},  // every t equal
-                                                                   {{0.99, 0.98, 0.97, 0.96, 0.3, 0.2, 0.1}, 4},
-                                                                   {{0.5, 0.5, 0.5}, 1},  // flat: no scale
-                                                                   {{}, 1}})
+                                                                  {{1.0, 0.8, 0.6, 0.4, 0.2}, 1},  // every t equal
+                                                                  {{0.99, 0.98, 0.97, 0.96, 0.3, 0.2, 0.1}, 4},
+                                                                  {{0.5, 0.5, 0.5}, 1},  // flat: no scale
+                                                                  {{}, 1}})
     EXPECT_EQ(calc_cutoff(curve), knee);
   for (auto [x, expected] : std::vector<std::pair<O, O>>{
            {{7.0, 2.0, 4.0, 6.0}, {7.0, 1.0, 2.0, 3.0}},
@@ -153,7 +153,7 @@ TEST(Levels, KeptScoresGiveTheLevelsOfThePlainSearch) {
           case 3: x = 1.0 + 1.0e-15 * small(gen); break;                     // near-equal values
           default:  // rigid groups (for the large case: the first 60 items)
             x = (large ? i <= 60 && j <= 60 : group[std::size_t(i)] == group[std::size_t(j)]) ? 1.0e-4 * u(gen)
-                                                                                           : 2.0 + u(gen);
+                                                                                              : 2.0 + u(gen);
         }
         v(i, j) = v(j, i) = i == j ? 0.0 : x;
       }
