@@ -80,18 +80,15 @@ class FailingBuffer : public std::streambuf {
 class TempDir {
  public:
   explicit TempDir(const std::string& tag) {
-    static int counter = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("veldrix_" + tag + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
+    std::string p = (std::filesystem::temp_directory_path() / ("veldrix_" + tag + "_XXXXXX")).string();
+    path_ = ::mkdtemp(p.data())
+                ? p
+                : throw std::filesystem::filesystem_error("mkdtemp", std::error_code(errno, std::generic_category()));
   }
   ~TempDir() {
     std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
   std::string path(const std::string& name) const { return (path_ / name).string(); }
   // Writes a file into the directory and returns its path.
@@ -170,14 +167,8 @@ inline void make_molecule(VokanData& v, int nres, int per, int nstr) {
   v.nr = nres;
   v.na = nres * per;
   v.ifira.allocate(Dim(nres + 1));
-  v.iar.allocate(Dim(v.na));
-  v.iael.allocate(Dim(v.na));
-  v.rnum.allocate(Dim(nres));
-  v.rnam.allocate(Dim(nres));
-  v.ichain.allocate(Dim(nres));
-  v.anam.allocate(Dim(v.na));
-  v.asel.allocate(Dim(v.na));
-  v.adisp.allocate(Dim(v.na));
+  [nres](auto&... a) { (a.allocate(Dim(nres)), ...); }(v.rnum, v.rnam, v.ichain);
+  [&v](auto&... a) { (a.allocate(Dim(v.na)), ...); }(v.iar, v.anam, v.iael, v.asel, v.adisp);
   for (int r = 1; r <= nres + 1; ++r) v.ifira(r) = (r - 1) * per + 1;
   for (int r = 1; r <= nres; ++r) {
     v.rnum(r) = "A" + std::to_string(r);

@@ -29,10 +29,8 @@ const Models& all_models() {
   static const Models models = [] {
     Models m;
     for (const std::string& l : lines_of(data_file("1l2y.pdb.gz"))) {
-      if (l.starts_with("MODEL"))
-        m.emplace_back();
-      else if (l.starts_with("ATOM ") && !m.empty())
-        m.back().push_back(l);
+      if (l.starts_with("ATOM ") && !m.empty()) m.back().push_back(l);
+      if (l.starts_with("MODEL")) m.emplace_back();
     }
     return m;
   }();
@@ -100,12 +98,13 @@ TEST_F(BadInput, FilesThatCannotBeReadAreRefusedAtOnce) {
   std::filesystem::create_symlink("/dev/zero", dir.path("zero.pdb"));      // a line that never ends
   std::filesystem::create_symlink("/proc/self/mem", dir.path("mem.pdb"));  // reading offset 0 fails
   const std::string ok = dir.write("ok.pdb", text_of(first(3)));
+  auto refused = [&](const std::string& name) { return "Input file \"" + dir.path(name) + "\" cannot be opened."; };
   for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{dir.path("missing.pdb")}, "Input file \"" + dir.path("missing.pdb") + "\" cannot be opened."},
-           {{dir.path("folder.pdb")}, "Input file \"" + dir.path("folder.pdb") + "\" cannot be opened."},
-           {{dir.path("pipe.pdb")}, "Input file \"" + dir.path("pipe.pdb") + "\" cannot be opened."},
-           {{dir.path("zero.pdb")}, "Input file \"" + dir.path("zero.pdb") + "\" cannot be opened."},
-           {{"-l", dir.path("folder.pdb"), ok}, "Input file \"" + dir.path("folder.pdb") + "\" cannot be opened."},
+           {{dir.path("missing.pdb")}, refused("missing.pdb")},
+           {{dir.path("folder.pdb")}, refused("folder.pdb")},
+           {{dir.path("pipe.pdb")}, refused("pipe.pdb")},
+           {{dir.path("zero.pdb")}, refused("zero.pdb")},
+           {{"-l", dir.path("folder.pdb"), ok}, refused("folder.pdb")},
            {{dir.path("mem.pdb")}, "Cannot read line 1:"},
            {{"-l", dir.path("mem.pdb"), ok}, "Cannot read line 1:"}})
     expect_end(run_veldrix(args, {.time_limit = 20}), message);

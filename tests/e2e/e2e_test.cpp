@@ -173,10 +173,6 @@ TEST(RunScript, ChainLetteredRangeRestrictsTheAnalysis) {
     for (const Domain& d : r.domains)
       for (const std::string& id : d.residue_ids) EXPECT_LE(std::stoi(id.substr(1)), 40) << range;
   }
-  // Identifiers carry their chain letter: a range without one matches no residue.
-  const Result none = analyse_text(sdf(), Options{.range = "1-40"});
-  EXPECT_EQ(std::pair(none.range_residues, none.domains.size()), std::pair(0, std::size_t(0)));
-  EXPECT_EQ(none.warnings, std::vector<std::string>{"Only domains with <  8 residues could be identified."});
 }
 
 TEST(RunScript, LibraryFileFromFlagOrEnvironment) {
