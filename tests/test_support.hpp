@@ -101,11 +101,10 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// How a run of the veldrix executable ended: its status (-1 when a signal ended it), the signal,
-// standard output and error in order, and its peak memory (of the child, a copy of this process at first).
+// How a run of the veldrix executable ended: its status (-1 when a signal ended it), standard output and
+// error in order, and its peak memory (of the child, a copy of this process at first).
 struct RunResult {
   int status = -1;
-  int signal = 0;
   std::string out;
   long peak_kb = 0;
 };
@@ -128,10 +127,7 @@ inline RunResult run_veldrix(std::vector<std::string> args, const RunOptions& op
     ::dup2(fds[1], 2);
     ::close(fds[0]);
     ::close(fds[1]);
-    if (opt.libenv)
-      ::setenv("VELDRIXLIB", opt.libenv->c_str(), 1);
-    else
-      ::unsetenv("VELDRIXLIB");
+    opt.libenv ? ::setenv("VELDRIXLIB", opt.libenv->c_str(), 1) : ::unsetenv("VELDRIXLIB");
     if (!opt.cwd.empty() && ::chdir(opt.cwd.c_str()) != 0) ::_exit(127);
     if (opt.user && (::setgid(*opt.user) != 0 || ::setuid(*opt.user) != 0)) ::_exit(127);
     ::alarm(opt.time_limit);  // survives the exec
@@ -144,19 +140,14 @@ inline RunResult run_veldrix(std::vector<std::string> args, const RunOptions& op
   }
   ::close(fds[1]);
   char buf[65536];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;) {
-    if (n > 0)
-      r.out.append(buf, std::size_t(n));
-    else if (errno != EINTR)
-      break;
-  }
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR);)
+    r.out.append(buf, std::size_t(std::max<ssize_t>(n, 0)));
   ::close(fds[0]);
   int wstatus = 0;
   struct rusage usage {};
   while (::wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
   }
   r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
   r.peak_kb = usage.ru_maxrss;
   return r;
 }

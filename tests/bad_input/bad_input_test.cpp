@@ -37,7 +37,6 @@ const Models& all_models() {
   return models;
 }
 
-// Models 0..n-1, cycling through the 38.
 Models first(std::size_t n) {
   Models m;
   for (std::size_t k = 0; k < n; ++k) m.push_back(all_models()[k % all_models().size()]);
@@ -54,7 +53,6 @@ std::string text_of(const Models& ms, bool model_records = true) {
   return s + "END\n";
 }
 
-// The result lines of a run.
 std::vector<std::string> results(const RunResult& r) {
   std::vector<std::string> out;
   for (const std::string& l : lines_of(r.out))
@@ -62,13 +60,12 @@ std::vector<std::string> results(const RunResult& r) {
   return out;
 }
 
-// A run ends as expected: `fatal` empty, normally with result lines free of NaN and infinity, or
-// (when `warning` is set) with that warning and none; otherwise with status 1 and exactly one fatal
+// A run ends as expected (never by a signal, status -1): `fatal` empty, normally with result lines free of NaN and
+// infinity, or (when `warning` is set) with that warning and none; otherwise with status 1 and exactly one fatal
 // message, starting with `fatal`, after no result line and followed only by its own continuation lines.
 void expect_end(const RunResult& r, const std::string& fatal, const std::string& warning = "") {
   const std::vector<std::string> lines = lines_of(r.out);
   const auto at = std::find_if(lines.begin(), lines.end(), [](auto& l) { return l.starts_with("*** FATAL ERROR: "); });
-  EXPECT_EQ(r.signal, 0) << r.out;
   EXPECT_EQ(r.status, fatal.empty() ? 0 : 1) << r.out;
   if (fatal.empty()) {
     EXPECT_EQ(at, lines.end()) << r.out;
@@ -140,7 +137,6 @@ TEST_F(BadInput, DamagedContent) {
       {cut, "Cannot read line " + std::to_string(lines_of(cut).size()) + ":"},
       {text_of(first(1)), "Less than two structures selected."},
       {text_of(first(2)), ""},
-      {text_of({m0, m0, m0, m0}), ""},
       {text_of(other_name), ""},
       {text_of(empty_model), ""}};
   // Coordinates that are no numbers or far out, in a record of model 2.
@@ -165,12 +161,8 @@ TEST_F(BadInput, DamagedContent) {
   // Atoms without coordinates in one model take no part: no range reaches past residue 10.
   const RunResult r = run(text_of(short_model));
   expect_end(r, "");
-  for (const std::string& l : results(r)) {
-    const std::string ranges = l.substr(0, l.find(':'));
-    const std::regex number("\\d+");
-    for (std::sregex_iterator n(ranges.begin(), ranges.end(), number), end; n != end; ++n)
-      EXPECT_LE(std::stoi(n->str()), 10) << l;
-  }
+  for (const std::string& l : results(r))
+    EXPECT_FALSE(std::regex_search(l.substr(0, l.find(':')), std::regex(R"(\b(1[1-9]|[2-9]\d|\d{3,})\b)"))) << l;
 }
 
 TEST_F(BadInput, LayoutOfTheTextDoesNotChangeTheResult) {
@@ -196,14 +188,8 @@ TEST_F(BadInput, LayoutOfTheTextDoesNotChangeTheResult) {
   EXPECT_EQ(results(run(mixed)), results(run(text_of(first(4), false))));
 }
 
-TEST_F(BadInput, Libraries) {
-  const std::string lib = dir.write("two.lib",
-                                    "ATOMTYPES 1\n   1 C_ALI      1.60    0    6\nRESIDUE   TWO      0    2    1    2\n"
-                                    "   1 CA   C_ALI    0    0.0000    0.0000    0.0000    0.0000\n"
-                                    "   2 CB   C_ALI    0    0.0000    1.5000    0.0000    0.0000\n");
+TEST_F(BadInput, LibraryOfLongLines) {
   const std::string pdb = dir.write("ok.pdb", text_of(first(5)));
-  expect_end(run_veldrix({"-l", lib, pdb}), "Residue type \"TWO\" has no standard frame");
-  expect_end(run_veldrix({pdb}, {.libenv = lib}), "Residue type \"TWO\" has no standard frame");
   // The built-in library with a comment of 10,000 characters after every line: lines are cut at 100.
   std::string wide;
   for (int i = 1; i <= internal_libfile_lines; ++i)
@@ -221,10 +207,7 @@ TEST_F(BadInput, MemoryStaysProportionalToTheFile) {
   RunResult r = run(std::exchange(text, {}));  // the test's own memory out of the measurement
   expect_end(r, "");
   EXPECT_NE(r.out.find("read, 1000 rigid conformers."), std::string::npos);
-  std::printf("[ memory   ] 1000 models, %zu kB file: peak %ld kB\n", size / 1024, r.peak_kb);
-#ifndef VELDRIX_SANITIZED_BUILD
-  EXPECT_LT(double(r.peak_kb) * 1024.0, 2.0 * double(size) + 16.0e6);
-#endif
+  const bool thousand_fit = double(r.peak_kb) * 1024.0 < 2.0 * double(size) + 16.0e6;
   // A first model of 400 tryptophans (25 atoms each in the molecule, one record each), then 20,000
   // "models" of two records: stored in full they would need about 5 GB for a file of 3 MB.
   char buf[96];
@@ -237,11 +220,10 @@ TEST_F(BadInput, MemoryStaysProportionalToTheFile) {
   size = text.size();
   r = run(std::exchange(text, {}));
   expect_end(r, "PDB coordinate file \"" + dir.path("input.pdb") + "\" holds coordinates for too few atoms:");
-  std::printf("[ memory   ] fragment models, %zu kB file: peak %ld kB\n", size / 1024, r.peak_kb);
 #ifndef VELDRIX_SANITIZED_BUILD
+  EXPECT_TRUE(thousand_fit);
   EXPECT_LT(r.peak_kb, 200L * 1024);
-  // 200 MB of models (the 38 over and over): a result, with memory within twice the file's size.
-  // Left out of the sanitizer build, where it takes minutes.
+  // 200 MB of models (the 38 over and over): memory within twice the file's size (minutes under sanitizers).
   std::size_t n = 0;
   size = 0;
   {
@@ -256,7 +238,6 @@ TEST_F(BadInput, MemoryStaysProportionalToTheFile) {
   std::filesystem::remove(dir.path("big.pdb"));
   expect_end(r, "");
   EXPECT_NE(r.out.find("read, " + std::to_string(n) + " rigid conformers."), std::string::npos) << r.out;
-  std::printf("[ memory   ] %zu models, %zu MB file: peak %ld MB\n", n, size >> 20, r.peak_kb >> 10);
   EXPECT_LT(double(r.peak_kb) * 1024.0, 2.0 * double(size));
 #endif
 }

@@ -91,10 +91,7 @@ TEST(Extseq, SequenceOfTheFirstModel) {
       {two + sequence_text({{'A', 1}, {'A', 7}}), "*", "A1 A2"},  // a repeated residue begins the next model
       {"HETATM    1  N   ALA A   5       0.000   0.000   0.000\n" + two, "*", "A1 A2"},
       {sequence_text({{' ', 1}, {' ', 2}}), "*", "A1 A2"},  // a blank chain counts as A
-      {sequence_text({{'A', 1}, {'B', 1}, {'A', 2}}), "first", "A1"},
-      {sequence_text({{'A', 1}, {'B', 1}, {'B', 2}}), "B", "B1 B2"},
-      {sequence_text({{'A', 1}, {'B', 1}, {'C', 2}}), "all", "A1 B1 C2"},
-      {xyz, "*", "A1 A3"},  // a residue the library does not know is skipped
+      {xyz, "*", "A1 A3"},                                  // a residue the library does not know is skipped
       {"ATOM      1  N   ALA A   1 # a comment\n" + two, "*", "A1 A2"},
   };
   for (const auto& [text, chains, ids] : cases) {
@@ -113,12 +110,11 @@ struct Reader : ::testing::Test {
   std::string two = sequence_text({{'A', 1}, {'A', 2}});
 
   void SetUp() override { build_sequence(s, two); }
-  int read_model(const std::string& text, int mode = 3, const std::string& chains = "*", int kind = 2,
-                 int unknown = 2) {
+  int read_model(const std::string& text, int mode = 3, int kind = 2) {
     std::istringstream in(text);
     state = 0;
     v.i0styp = kind;
-    getcor(s, in, mode, chains, state, unknown);
+    getcor(s, in, mode, "*", state, 2);
     return mode;
   }
   double x_of(int residue, const std::string& name) const { return v.coo(1, v.col(0, atom(residue, name))); }
@@ -204,20 +200,16 @@ TEST_F(Reader, DamagedRecordsAreFatalWithTheirLine) {
   int mode = 3;
   state = 0;
   EXPECT_EQ(fatal_of([&] { getcor(s, failing, mode, "*", state, 2); }), "Cannot read line 3:\n ");
-  // N of A1 twice and CA: two atoms get positions; undefined angles make the model rigid.
-  read_model(pdb_record(1, "N", 'A', 1, 1, 2, 3) + pdb_record(2, "N", 'A', 1, 1, 2, 4) +
-             pdb_record(3, "CA", 'A', 1, 2));
-  EXPECT_EQ(s.pdbread.stored, 2);
-  s.printdata.lines.clear();
-  read_model(pdb_record(1, "CA", 'A', 1, 1.0), 3, "*", 0, 1);
-  EXPECT_EQ(std::pair(v.i0styp, printed(s)), std::pair(2, std::string("*** WARNING: 6 free angles not defined.\n")));
+  // N of A1 twice and CA: two atoms get positions; the angles they leave undefined make the model rigid.
+  read_model(pdb_record(1, "N", 'A', 1, 1, 2, 3) + pdb_record(2, "N", 'A', 1, 1, 2, 4) + pdb_record(3, "CA", 'A', 1, 2),
+             3, 0);
+  EXPECT_EQ(std::pair(s.pdbread.stored, v.i0styp), std::pair(2, 2));
 }
 
-// Reads the text as a coordinate file with the given words of the read command; returns the last line printed.
-std::string read_pdb(Session& s, const std::string& text, std::vector<std::string> extra = {"unknown=skip"}) {
+// Reads the text as the run reads a coordinate file; returns the last line printed.
+std::string read_pdb(Session& s, const std::string& text) {
   s.readdata.content = text;
-  std::vector<std::string> words = {"pdb", "model.pdb"};
-  words.insert(words.end(), extra.begin(), extra.end());
+  std::vector<std::string> words = {"pdb", "model.pdb", "unknown=skip", "chains=*"};
   readf(s, words, true);
   return s.printdata.lines.back();
 }
@@ -260,39 +252,23 @@ TEST(Readf, ConformerKindsModelCountsAndChains) {
       for (const std::string& l : x->models[m]) chains += l;
     chains += "ENDMDL\n";
   }
-  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
-      {distorted, "unknown=skip", "3 flexible and 1 rigid conformer"},
-      {distorted, "rigid", "4 rigid conformers"},
-      {distorted, "flexible", "4 flexible conformers"},
-      {make_ensemble(3, 1, false).text, "unknown=skip", "1 flexible conformer"},
-      // Both chains are joined into one molecule, so together their geometry does not fit.
-      {chains, "chains=*", "2 rigid conformers"},
-      {chains, "chains=B", "2 flexible conformers"},
-      {chains, "chains=first", "1 flexible conformer"}};
-  for (const auto& [text, option, message] : cases) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {distorted, "3 flexible and 1 rigid conformer"},
+      {make_ensemble(3, 1, false).text, "1 flexible conformer"},
+      {chains, "2 rigid conformers"}};  // both chains are joined into one molecule whose geometry does not fit
+  for (const auto& [text, message] : cases) {
     Session s;
     load_library(s);
-    EXPECT_EQ(read_pdb(s, text, {option}), read_line(message)) << option;
+    EXPECT_EQ(read_pdb(s, text), read_line(message));
   }
 }
 
-TEST(Readf, ModelsAndTheMemoryTheyClaim) {
-  // The capacity the read leaves is what copying the structures in one at a time would leave.
-  const Ensemble many = make_ensemble(3, 1000, true);
-  Session grown, thousand;
-  build_sequence(grown, many.text);
-  for (int m = 1; m <= 1000; ++m) copstr(grown.vokandata, 0, m);
-  load_library(thousand);
-  read_pdb(thousand, many.text);
-  EXPECT_EQ(thousand.vokandata.nsstr, 1000);
-  EXPECT_EQ(thousand.vokandata.structure_capacity(), grown.vokandata.structure_capacity());
+TEST(Readf, FileNamesAndTheMemoryModelsMayClaim) {
   // 16 atoms per position and a first million atoms are allowed.
   EXPECT_EQ(std::vector<bool>({models_fit(937, 1100, 100 + 2LL * 936), models_fit(938, 1100, 100 + 2LL * 937),
                                models_fit(1, 1000000, 0), models_fit(2, 1000000, 0)}),
             std::vector<bool>({true, false, true, false}));
-}
-
-TEST(Readf, FileNamesWithoutExtensionTakeThatOfTheFileType) {
+  // A file name without extension takes that of the file type.
   TempDir dir("readf");
   Session s;
   load_library(s);
