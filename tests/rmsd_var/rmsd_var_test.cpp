@@ -55,12 +55,12 @@ void ensemble(VokanData& v, const std::string& kinds, int nstr, double jitter = 
   };
   std::mt19937 gen(1);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
-  std::vector<double> place(3 * std::size_t(v.na) + 3);
+  std::vector<double> place(3 * std::size_t(v.na));
   for (double& c : place) c = 10.0 * u(gen);
   for (int s = 1; s <= nstr; ++s) {
     for (int a = 1; a <= v.na; ++a)
       for (int x = 1; x <= 3; ++x)
-        v.coo(x, v.col(s, a)) = place[std::size_t(3 * a + x)] + swing(v.iar(a)) * u(gen) + jitter * u(gen);
+        v.coo(x, v.col(s, a)) = place[std::size_t(3 * a + x - 4)] + swing(v.iar(a)) * u(gen) + jitter * u(gen);
     for (int k = 1; k <= v.nd; ++k) v.dval(v.dix(s, k)) = floppy(v.idr(k)) ? 3.1 * u(gen) : 1.0 + 0.1 * jitter * u(gen);
   }
   copstr(v, nstr, 0);
