@@ -161,9 +161,11 @@ int run_batch(std::span<const std::string> args) {
   PoolTasks tasks;
   tasks.count = inputs.size();
   tasks.work = [&](std::size_t i, int fd) { analyse_in_worker(inputs[i], opt, fault, fd); };
+  const bool output_on_terminal = ::isatty(::fileno(out));
   tasks.ended = [&](std::size_t i, WorkerEnd end) {
     const Json r = record_of(inputs[i], std::move(end), opt);
     progress.count(r.value("status", "") == "ok");
+    if (output_on_terminal) progress.clear();  // records and the progress line share the screen
     write_failed = !writer.add(i, to_line(r), r);
     return !write_failed;
   };

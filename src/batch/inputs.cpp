@@ -27,11 +27,13 @@ std::optional<DirId> directory_id(const std::string& path) {
 void search(const fs::path& dir, std::set<DirId>& seen, std::vector<Input>& found) {
   const std::optional<DirId> id = directory_id(dir.string());
   if (id && !seen.insert(*id).second) return;
+  // Entries in sorted order, so that which path reaches a directory seen twice does not depend on
+  // the order the file system lists them in.
   std::error_code ec;
-  fs::directory_iterator it(dir, ec);
-  const fs::directory_iterator end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const fs::path& path = it->path();
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
+  std::sort(entries.begin(), entries.end());
+  for (const fs::path& path : entries) {
     if (directory_id(path.string()))
       search(path, seen, found);
     else if (is_structure_name(path.filename().string()))

@@ -106,7 +106,7 @@ std::string summary_text(std::size_t total, std::size_t done, std::size_t failed
 }
 
 Progress::Progress(bool show, std::size_t total)
-    : show_(show), total_(total), start_(std::chrono::steady_clock::now()), last_draw_(start_) {}
+    : show_(show), total_(total), start_(std::chrono::steady_clock::now()) {}
 
 double Progress::elapsed() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
@@ -119,19 +119,19 @@ void Progress::count(bool ok) {
 
 void Progress::draw() {
   const auto now = std::chrono::steady_clock::now();
-  if (!show_ || (drawn_ && now - last_draw_ < std::chrono::milliseconds(100))) return;
+  if (!show_ || (last_draw_ && now - *last_draw_ < std::chrono::milliseconds(100))) return;
   last_draw_ = now;
-  drawn_ = true;
+  visible_ = true;
   // Carriage return and clear to the end of the line: the line is redrawn in place.
   std::fprintf(stderr, "\r%s\033[K", progress_text(done_, total_, failed_, elapsed()).c_str());
   std::fflush(stderr);
 }
 
 void Progress::clear() {
-  if (!show_ || !drawn_) return;
+  if (!visible_) return;
   std::fputs("\r\033[K", stderr);
   std::fflush(stderr);
-  drawn_ = false;
+  visible_ = false;
 }
 
 }  // namespace veldrix::batch

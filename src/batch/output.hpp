@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "batch/options.hpp"
@@ -53,8 +54,9 @@ class Progress {
  private:
   bool show_;
   std::size_t total_, done_ = 0, failed_ = 0;
-  std::chrono::steady_clock::time_point start_, last_draw_;
-  bool drawn_ = false;
+  std::chrono::steady_clock::time_point start_;
+  std::optional<std::chrono::steady_clock::time_point> last_draw_;  // the rate limit outlives a clear
+  bool visible_ = false;
 };
 
 }  // namespace veldrix::batch
