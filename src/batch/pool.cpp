@@ -56,64 +56,71 @@ bool make_pipe(Fd& read_end, Fd& write_end) {
   return true;
 }
 
-// The write end of the self-pipe, for the signal handler.
+// The write end of the self-pipe, and the stop signal received, for the signal handler.
 volatile sig_atomic_t signal_fd = -1;
+volatile sig_atomic_t stop_received = 0;
 
-extern "C" void on_stop_signal(int sig) {
+extern "C" void on_signal(int sig) {
   const int saved = errno;
+  if (sig != SIGCHLD) stop_received = sig;
   const unsigned char byte = static_cast<unsigned char>(sig);
   if (signal_fd >= 0) {
-    const ssize_t n = ::write(signal_fd, &byte, 1);  // a full pipe already holds a stop
+    const ssize_t n = ::write(signal_fd, &byte, 1);  // a full pipe wakes the poll all the same
     (void)n;
   }
   errno = saved;
 }
 
-constexpr std::array<int, 2> stop_signals{SIGINT, SIGTERM};
+// SIGINT and SIGTERM stop the pool; SIGCHLD only wakes it to reap a child.
+constexpr std::array<int, 3> caught_signals{SIGINT, SIGTERM, SIGCHLD};
 
-// SIGINT and SIGTERM arrive as bytes on a pipe while this object lives.
-class StopSignals {
+// The caught signals arrive as bytes on a pipe while this object lives, so that poll() wakes.
+class SignalPipe {
  public:
-  StopSignals() {
+  SignalPipe() {
     if (!make_pipe(read_, write_)) return;
     ::fcntl(read_.get(), F_SETFL, O_NONBLOCK);
     ::fcntl(write_.get(), F_SETFL, O_NONBLOCK);
+    stop_received = 0;
     signal_fd = write_.get();
     struct sigaction sa {};
-    sa.sa_handler = on_stop_signal;
+    sa.sa_handler = on_signal;
+    sa.sa_flags = SA_NOCLDSTOP;
     sigemptyset(&sa.sa_mask);
-    for (std::size_t i = 0; i < stop_signals.size(); ++i) ::sigaction(stop_signals[i], &sa, &old_[i]);
+    for (std::size_t i = 0; i < caught_signals.size(); ++i) ::sigaction(caught_signals[i], &sa, &old_[i]);
   }
-  ~StopSignals() {
-    for (std::size_t i = 0; i < stop_signals.size(); ++i) ::sigaction(stop_signals[i], &old_[i], nullptr);
+  ~SignalPipe() {
+    for (std::size_t i = 0; i < caught_signals.size(); ++i) ::sigaction(caught_signals[i], &old_[i], nullptr);
     signal_fd = -1;
   }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
+  SignalPipe(const SignalPipe&) = delete;
+  SignalPipe& operator=(const SignalPipe&) = delete;
   int fd() const { return read_.get(); }
-  // The signal received, or 0.
-  int received() const {
-    unsigned char byte = 0;
-    return ::read(read_.get(), &byte, 1) == 1 ? byte : 0;
+  // Empties the pipe; the stop signal received, or 0.
+  int stop() const {
+    unsigned char buf[256];
+    while (::read(read_.get(), buf, sizeof buf) > 0) {
+    }
+    return stop_received;
   }
 
  private:
   Fd read_, write_;
-  std::array<struct sigaction, 2> old_{};
+  std::array<struct sigaction, caught_signals.size()> old_{};
 };
 
-// The stop signals held back while forking, so that the child never runs the parent's handler.
-class BlockedStopSignals {
+// The caught signals held back while forking, so that the child never runs the parent's handler.
+class BlockedSignals {
  public:
-  BlockedStopSignals() {
+  BlockedSignals() {
     sigset_t set;
     sigemptyset(&set);
-    for (int s : stop_signals) sigaddset(&set, s);
+    for (int s : caught_signals) sigaddset(&set, s);
     ::sigprocmask(SIG_BLOCK, &set, &old_);
   }
-  ~BlockedStopSignals() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
-  BlockedStopSignals(const BlockedStopSignals&) = delete;
-  BlockedStopSignals& operator=(const BlockedStopSignals&) = delete;
+  ~BlockedSignals() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  BlockedSignals(const BlockedSignals&) = delete;
+  BlockedSignals& operator=(const BlockedSignals&) = delete;
 
  private:
   sigset_t old_;
@@ -134,6 +141,7 @@ double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::
   // The parent decides about interrupts; a child must not outlive it.
   ::signal(SIGINT, SIG_IGN);
   ::signal(SIGTERM, SIG_DFL);
+  ::signal(SIGCHLD, SIG_DFL);
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != parent) ::_exit(1);
   sigset_t none;
@@ -185,7 +193,7 @@ void kill_and_reap(Worker& w) {
 }  // namespace
 
 PoolResult run_workers(const PoolTasks& tasks, const PoolSettings& settings) {
-  StopSignals signals;
+  const SignalPipe signals;
   std::list<Worker> running;
   std::size_t next = 0;
   bool fork_failed = false;  // wait for a running child to end before trying again
@@ -208,7 +216,7 @@ PoolResult run_workers(const PoolTasks& tasks, const PoolSettings& settings) {
       pid_t pid = -1;
       int fork_errno = 0;
       if (make_pipe(read_end, write_end)) {
-        const BlockedStopSignals blocked;
+        const BlockedSignals blocked;
         pid = ::fork();
         fork_errno = errno;
         if (pid == 0) {
@@ -249,8 +257,6 @@ PoolResult run_workers(const PoolTasks& tasks, const PoolSettings& settings) {
       if (w.pipe.get() >= 0) {
         fds.push_back({w.pipe.get(), POLLIN, 0});
         polled.push_back(&w);
-      } else {
-        wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(2));  // ended its output, not yet reaped
       }
     }
     if (settings.tick_interval)
@@ -260,7 +266,7 @@ PoolResult run_workers(const PoolTasks& tasks, const PoolSettings& settings) {
     const int ready = ::poll(fds.data(), fds.size(), ms);
     if (ready < 0 && errno != EINTR) return stop_all({PoolEnd::stopped, 0});
     if (ready > 0 && (fds[0].revents & POLLIN))
-      if (const int sig = signals.received()) return stop_all({PoolEnd::interrupted, sig});
+      if (const int sig = signals.stop()) return stop_all({PoolEnd::interrupted, sig});
     for (std::size_t i = 0; ready > 0 && i < polled.size(); ++i)
       if (fds[i + 1].revents != 0 && !drain(*polled[i])) polled[i]->pipe.reset();
 
