@@ -1,6 +1,7 @@
 // The veldrix-batch program: each input analysed in a worker process, records written in input order.
 #include "batch/batch.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -128,6 +129,17 @@ Json record_of(const Input& in, WorkerEnd end, const BatchOptions& opt) {
   return record(in.file, Outcome{format, std::nullopt, why, end.seconds}, opt.analysis);
 }
 
+// Opens the output for writing. Non-blocking at first, so that a named pipe without a reader is
+// refused at once instead of waiting for one.
+std::FILE* open_output(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "w");
+  if (!f) ::close(fd);
+  return f;
+}
+
 }  // namespace
 
 int run_batch(std::span<const std::string> args) {
@@ -141,7 +153,7 @@ int run_batch(std::span<const std::string> args) {
   // The output is opened before any work, so that a path that cannot be written is a usage error.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, std::fclose);
   if (opt.output) {
-    file.reset(std::fopen(opt.output->c_str(), "w"));
+    file.reset(open_output(*opt.output));
     if (!file) {
       std::fprintf(stderr, "veldrix-batch: cannot write \"%s\": %s\n", opt.output->c_str(), std::strerror(errno));
       return int(Exit::usage);

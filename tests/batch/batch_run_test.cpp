@@ -1,6 +1,7 @@
 // The veldrix-batch executable end to end: the same answers as veldrix, order, isolation of crashes
 // and hangs, interrupts, bad inputs, standard error and exit statuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <regex>
 
@@ -190,7 +191,8 @@ TEST(Batch, BadInputs) {
   EXPECT_NE(r.err.find("Usage: veldrix-batch"), std::string::npos);
 
   // An output that cannot be written stops the batch before any work.
-  for (const std::string& out : {dir / "in", dir / "missing/out.jsonl"}) {
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);  // no reader: refused, not waited for
+  for (const std::string& out : {dir / "in", dir / "missing/out.jsonl", dir / "fifo"}) {
     r = run({.args = {"-o", out, good}, .env = {"VELDRIX_BATCH_TEST_FAULT=hang:good.pdb"}}, dir);
     EXPECT_EQ(r.status, 2) << out;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
