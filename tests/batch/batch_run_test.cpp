@@ -171,14 +171,14 @@ TEST(Batch, BadInputs) {
   Ran r = run({.args = {in.string()}}, dir);
   EXPECT_EQ(r.status, 1);
   std::vector<Json> rs = records(r.out);
-  EXPECT_EQ(files_of(rs), (std::vector<std::string>{dir / "in/good.pdb", dir / "in/junk.pdb", dir / "in/loop.pdb"}));
+  ASSERT_EQ(files_of(rs), (std::vector<std::string>{dir / "in/good.pdb", dir / "in/junk.pdb", dir / "in/loop.pdb"}));
   EXPECT_EQ(rs[1]["error"], "No amino acid residues in sequence.");
   EXPECT_EQ(rs[2]["error"], "Input file \"" + dir / "in/loop.pdb" + "\" cannot be opened.");
 
   // Named: analysed whatever the name, twice when named twice, in order.
   r = run({.args = {notes, good, "-"}, .input = good + "\n"}, dir);
   rs = records(r.out);
-  EXPECT_EQ(files_of(rs), (std::vector<std::string>{notes, good, good}));
+  ASSERT_EQ(files_of(rs), (std::vector<std::string>{notes, good, good}));
   EXPECT_EQ(rs[0]["status"], "error");
 
   // Nothing to do: an empty list is no failure; no input at all is a usage error.
