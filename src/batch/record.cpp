@@ -1,0 +1,104 @@
+// Records: analysis of one input, and its JSON text in a fixed key order.
+#include "batch/record.hpp"
+
+#include <chrono>
+#include <new>
+
+namespace veldrix::batch {
+
+namespace {
+
+Json domain_json(const veldrix::Domain& d) {
+  Json segments = Json::array();
+  for (const veldrix::Segment& s : d.segments)
+    segments.push_back(Json{{"chain", s.chain}, {"first", s.first}, {"last", s.last}});
+  return Json{{"ranges", d.ranges}, {"segments", std::move(segments)}, {"rmsd", d.rmsd},
+              {"gaps", d.gaps},     {"residues", d.residues},          {"residue_ids", d.residue_ids}};
+}
+
+std::string_view format_name(veldrix::Format f) { return f == veldrix::Format::mmcif ? "mmcif" : "pdb"; }
+
+}  // namespace
+
+Outcome analyse_input(const std::string& path, const veldrix::Options& options, std::string_view range_text) {
+  std::optional<veldrix::FileFormat> format;
+  try {
+    format = veldrix::detect_format(path);
+  } catch (const veldrix::Error&) {
+    // The analysis reports why the file cannot be read.
+  }
+  return analyse_input(path, format, options, range_text);
+}
+
+Outcome analyse_input(const std::string& path, std::optional<veldrix::FileFormat> format,
+                      const veldrix::Options& options, std::string_view range_text) {
+  Outcome out;
+  out.format = format;
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    out.result = veldrix::analyse(path, options);
+    if (!options.range.empty() && out.result->range_residues == 0)
+      out.error = "The range \"" + std::string(range_text.empty() ? std::string_view(options.range) : range_text) +
+                  "\" selects no residue.";
+  } catch (const veldrix::Error& e) {
+    out.error = e.what();
+  } catch (const std::bad_alloc&) {
+    out.error = "The analysis ran out of memory.";
+  } catch (const std::exception& e) {
+    out.error = std::string("The analysis stopped: ") + e.what();
+  }
+  out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return out;
+}
+
+Json parameters(const veldrix::Options& o) {
+  return Json{{"gap", o.gap},
+              {"decrease", o.decrease},
+              {"absdecrease", o.absdecrease},
+              {"upper_rmsd", o.upper_rmsd},
+              {"gap_width", o.gapwidth},
+              {"buffer", o.buffer},
+              {"minimum", o.minimum},
+              {"range", o.range.empty() ? Json(nullptr) : Json(o.range)},
+              {"library", o.library.empty() ? Json(nullptr) : Json(o.library)},
+              {"names", o.names == veldrix::Names::modern ? "modern" : "library"}};
+}
+
+Json format_fields(const std::optional<veldrix::FileFormat>& format) {
+  if (!format) return Json{{"format", nullptr}, {"compressed", nullptr}};
+  return Json{{"format", format_name(format->format)}, {"compressed", format->compressed}};
+}
+
+std::optional<veldrix::FileFormat> format_from_fields(const Json& fields) {
+  const auto f = fields.find("format");
+  const auto c = fields.find("compressed");
+  if (f == fields.end() || c == fields.end() || !f->is_string() || !c->is_boolean()) return std::nullopt;
+  return veldrix::FileFormat{*f == "mmcif" ? veldrix::Format::mmcif : veldrix::Format::pdb, c->get<bool>()};
+}
+
+Json record(std::string_view file, const Outcome& outcome, const veldrix::Options& options) {
+  const bool ok = !outcome.error && outcome.result;
+  const veldrix::Result* r = outcome.result ? &*outcome.result : nullptr;
+  Json j;
+  j["file"] = std::string(file);
+  const Json fmt = format_fields(outcome.format);
+  j["format"] = fmt["format"];
+  j["compressed"] = fmt["compressed"];
+  j["status"] = ok ? "ok" : "error";
+  j["error"] = ok ? Json(nullptr) : Json(outcome.error.value_or("The analysis gave no result."));
+  j["warnings"] = r ? Json(r->warnings) : Json::array();
+  j["conformers"] = r ? Json{{"rigid", r->conformers.rigid}, {"flexible", r->conformers.flexible}} : Json(nullptr);
+  j["residues"] = r ? Json(r->residues) : Json(nullptr);
+  Json domains = Json::array();
+  if (ok)
+    for (const veldrix::Domain& d : r->domains) domains.push_back(domain_json(d));
+  j["domains"] = std::move(domains);
+  j["parameters"] = parameters(options);
+  j["version"] = veldrix::version();
+  j["seconds"] = outcome.seconds;
+  return j;
+}
+
+std::string to_line(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+}  // namespace veldrix::batch

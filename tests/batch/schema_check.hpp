@@ -1,0 +1,70 @@
+// A checker for the part of JSON Schema that docs/record.schema.json uses: type (one or a list),
+// enum, required, properties, additionalProperties: false, items, minimum, and "#/$defs/..." refs.
+#pragma once
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace veldrix::batch::testing {
+
+class SchemaCheck {
+ public:
+  explicit SchemaCheck(const std::string& path) : root_(nlohmann::json::parse(std::ifstream(path))) {}
+
+  // The violations of `value`, each with its JSON pointer; empty when it conforms.
+  std::vector<std::string> violations(const nlohmann::ordered_json& value) const {
+    std::vector<std::string> out;
+    check(nlohmann::json(value), root_, "", out);
+    return out;
+  }
+
+ private:
+  static bool has_type(const nlohmann::json& v, const std::string& t) {
+    if (t == "integer") return v.is_number_integer();
+    if (t == "number") return v.is_number();
+    if (t == "string") return v.is_string();
+    if (t == "boolean") return v.is_boolean();
+    if (t == "null") return v.is_null();
+    if (t == "array") return v.is_array();
+    if (t == "object") return v.is_object();
+    return false;
+  }
+
+  void check(const nlohmann::json& v, const nlohmann::json& s, const std::string& at,
+             std::vector<std::string>& out) const {
+    if (s.contains("$ref")) {
+      const std::string ref = s["$ref"];
+      check(v, root_.at(nlohmann::json::json_pointer(ref.substr(1))), at, out);
+      return;
+    }
+    if (s.contains("type")) {
+      const nlohmann::json types = s["type"].is_array() ? s["type"] : nlohmann::json::array({s["type"]});
+      bool any = false;
+      for (const auto& t : types) any = any || has_type(v, t);
+      if (!any) return out.push_back(at + ": not of type " + types.dump());
+    }
+    if (s.contains("enum") && std::find(s["enum"].begin(), s["enum"].end(), v) == s["enum"].end())
+      out.push_back(at + ": " + v.dump() + " not in enum");
+    if (s.contains("minimum") && v.is_number() && v.get<double>() < s["minimum"].get<double>())
+      out.push_back(at + ": below minimum");
+    if (v.is_object()) {
+      for (const auto& key : s.value("required", nlohmann::json::array()))
+        if (!v.contains(key)) out.push_back(at + ": missing " + key.get<std::string>());
+      const nlohmann::json props = s.value("properties", nlohmann::json::object());
+      for (const auto& [key, value] : v.items()) {
+        if (props.contains(key))
+          check(value, props[key], at + "/" + key, out);
+        else if (s.value("additionalProperties", true) == false)
+          out.push_back(at + ": unexpected key " + key);
+      }
+    }
+    if (v.is_array() && s.contains("items"))
+      for (std::size_t i = 0; i < v.size(); ++i) check(v[i], s["items"], at + "/" + std::to_string(i), out);
+  }
+
+  nlohmann::json root_;
+};
+
+}  // namespace veldrix::batch::testing
