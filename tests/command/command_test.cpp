@@ -50,7 +50,6 @@ TEST(Messages, FatalTextsAreCarriedNotPrinted) {
   const Stop stop = testing::stop_of([&] { fatmsg(s, "a " + strq(s, "x") + "@/b"); }).value_or(Stop{});
   EXPECT_EQ(std::to_string(stop.status) + stop.message, "1a \"x\"\n                 b");
   EXPECT_EQ(s.printdata.lines.size() + std::size_t(s.printdata.narg), 0u);
-  EXPECT_EQ(fatal_of([&] { aloerr(s, "build", 12); }), "Memory allocation error in line 12 of \"build\".");
   EXPECT_EQ(fatal_of([&] { cannot_read(s, 3, "ATOM  x"); }), "Cannot read line 3:\n                 ATOM  x");
   for (const bool use_plural : {false, true}) {  // 29 slots: the thirtieth argument is fatal
     s.printdata.narg = 0;

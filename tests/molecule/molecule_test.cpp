@@ -70,8 +70,6 @@ TEST(Getlib, ReadsTypesAndBlocksIntoTheStandardFrame) {
   EXPECT_EQ(Ints({v.idihat(1, 2, 1), v.idihat(4, 2, 1), v.ldihat(1, 1), v.ldihat(2, 1), v.ipatom(4, 1),
                   v.ipatom(5, 1)}),
             Ints({2, 5, 0, 5, 5, 0}));
-  EXPECT_EQ(Ints({int(v.attyp.extent()), int(v.aanam.extent()), int(v.dihnam.extent(0)), int(v.atnam.extent(0))}),
-            Ints({3, 1, 2, 5})) << "the arrays end at the final counts";
   // By hand from the untouched block: atom 1 at the origin, atom 3 on +x, atom 2 in the x-z plane below.
   const double expected[5][3] = {{0, 0, 0}, {1, 0, -1}, {2, 0, 0}, {3, 0, -1}, {3, 0.5, -1}};
   for (int j = 1; j <= 5; ++j)
@@ -127,7 +125,6 @@ TEST(Getlib, EveryDamagedLibraryHasItsMessage) {
            {{{"TRI 2 5 1 5", "TRI 2"}}, cannot + "5:", "RESIDUE TRI 2"},
            {{{"0.0 1 2 3 4", "0.0 1 2 3"}}, cannot + "6:", "  1 T1 0 0 0.0 1 2 3"},
            {{{"0.0 0.0 0.0 0.0 2", "0.0 0.0 0.0"}}, cannot + "8:", "  1 A C_ALI 0 0.0 0.0 0.0"},
-           // Numbers: counts that are not negative, ordinary decimal notation, unsigned atom references.
            {{{"ATOMTYPES 3 0.25", "ATOMTYPES 3 x"}}, cannot + "1:", "ATOMTYPES 3 x"},
            {{{"ATOMTYPES 3", "ATOMTYPES -3"}}, cannot + "1:", "ATOMTYPES -3 0.25"},
            {{{"1.0 1 1", "1.0 1 9999999999"}}, cannot + "4:", "  3 H_ALI 1.0 1 9999999999"},
@@ -150,7 +147,6 @@ TEST(Getlib, EveryDamagedLibraryHasItsMessage) {
            {{{"TRI 2 5 1 5", "TRI 2 5 0 5"}}, range + "0..5 for its 5 atoms in line 5:", "RESIDUE TRI 2 5 0 5"},
            {{{"TRI 2 5 1 5", "TRI 2 5 4 3"}}, range + "4..3 for its 5 atoms in line 5:", "RESIDUE TRI 2 5 4 3"},
            {{{"TRI 2 5 1 5", "TRI 2 5 1 6"}}, range + "1..6 for its 5 atoms in line 5:", "RESIDUE TRI 2 5 1 6"},
-           // Pseudo pointers beyond the type, to a real atom, through a pseudo atom to a real atom or beyond.
            {{{"3 0 0 0 5", "3 0 0 0 6"}}, wrong, ""}, {{{"3 0 0 0 5", "3 0 0 0 3"}}, wrong, ""},
            {{{"1.0 0.5\n", "1.0 0.5 - - - - 4\n"}}, wrong, ""}, {{{"1.0 0.5\n", "1.0 0.5 - - - - 6\n"}}, wrong, ""},
            // Atoms 1, 2, 3 on one line (within 0.001 A) or coincident, or so far apart that the frame overflows.
@@ -266,7 +262,6 @@ TEST(Build, TwoAlaninesLayoutTreeAndFixedPeptideBond) {
   EXPECT_NEAR(std::cos(calang(v, 7, 0)) - std::cos(calang(cis.vokandata, 7, 0)), -2.0, 1e-12);
   const std::vector<Vec3> c = coordinates(v);  // a library bond length survives: N-CA of residue 2
   EXPECT_NEAR(distance(c[12], c[14]), std::hypot(2.0929 - 1.3290, -0.0011, -1.2414), 1e-9);
-  EXPECT_TRUE(s.printdata.lines.empty());
 }
 
 TEST(Build, SingleResiduesLinkersAndRefusals) {
@@ -350,7 +345,6 @@ TEST(Calang, MissingOrAbsurdCoordinatesGiveTheMarker) {
     for (int x = 1; x <= 3; ++x) v.coo(x, a3) = bad[std::size_t(x - 1)];
     EXPECT_EQ(calang(v, 2, 0), unknown_value) << bad[0] << " " << bad[1] << " " << bad[2];
   }
-  EXPECT_EQ(calang(v, 0, 0) + calang(v, v.nd + 1, 0), 2 * unknown_value);
 }
 
 TEST(Structures, CopiesGrowTheArraysAndKeepTheirValues) {
