@@ -1,6 +1,7 @@
 // PDBx/mmCIF coordinates as PDB text: gemmi's CIF grammar with actions that keep only the atom table.
 #include "input/mmcif.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <charconv>
@@ -149,8 +150,12 @@ constexpr std::size_t record_width = 80;
 // The conversion's state while the grammar runs over the text.
 class Converter {
  public:
-  // PDB records take about one and a half times the bytes of wwPDB mmCIF rows.
-  explicit Converter(std::size_t text_size) { out_.reserve(text_size + text_size / 2); }
+  // Room for one record per line of the text (the usual layout of the atom table),
+  // so that the text is not copied while it grows; at most twice the text's size.
+  explicit Converter(std::string_view cif) {
+    const auto lines = std::size_t(std::count(cif.begin(), cif.end(), '\n')) + 1;
+    out_.reserve(std::min(lines * (record_width + 1), 2 * cif.size()));
+  }
 
   // Parser events.
   void block() {
@@ -396,18 +401,26 @@ class Converter {
     text.push_back('\n');
   }
 
-  // Without group_PDB, atoms of entities that are not polymers are HETATM records.
+  // Without group_PDB, atoms of entities that are not polymers are HETATM records;
+  // the entity types may come after the atoms, so the records are marked at the end.
   void note_entity(std::size_t at) {
     const std::string_view id = row_[entity];
     if (!present(id)) return;
-    record_entities_.push_back({at, std::string(id)});
+    if (entity_ids_.empty() || id != last_entity_) {
+      last_entity_ = id;
+      last_entity_index_ = entity_ids_.emplace(id, entity_ids_.size()).first->second;
+    }
+    record_entities_.push_back({at, last_entity_index_});
   }
 
   void patch_records() {
-    for (const auto& [at, id] : record_entities_) {
+    std::vector<char> het(entity_ids_.size(), 0);
+    for (const auto& [id, index] : entity_ids_) {
       const auto it = entity_polymer_.find(id);
-      if (it != entity_polymer_.end() && !it->second) std::memcpy(out_.data() + at, "HETATM", 6);
+      het[index] = it != entity_polymer_.end() && !it->second;
     }
+    for (const auto& [at, index] : record_entities_)
+      if (het[index]) std::memcpy(out_.data() + at, "HETATM", 6);
   }
 
   // Models whose atoms came in more than one stretch: each gathered between one MODEL and ENDMDL.
@@ -446,13 +459,70 @@ class Converter {
 
   std::pair<std::string_view, std::string_view> entity_pair_;
   std::unordered_map<std::string_view, bool> entity_polymer_;
-  std::vector<std::pair<std::size_t, std::string>> record_entities_;
+  std::unordered_map<std::string_view, std::size_t> entity_ids_;  // entity ids of the atoms, numbered
+  std::string_view last_entity_;
+  std::size_t last_entity_index_ = 0;
+  std::vector<std::pair<std::size_t, std::size_t>> record_entities_;  // record offset, entity number
 
   bool model_open_ = false, reordered_ = false;
   std::string_view current_model_;
   std::unordered_map<std::string, int> model_index_;
   std::vector<Segment> segments_;
 };
+
+// gemmi's grammar with one shortcut: a loop value made of ordinary characters and
+// followed by white space (gemmi's first choice, "simunq") is taken in one step,
+// with the white space after it; every other value, and white space holding a
+// comment, goes through gemmi's own rules. The rules around the loop are gemmi's,
+// restated so that they use this loop.
+namespace fast {
+
+struct loop_value {
+  using rule_t = loop_value;
+  using subs_t = pegtl::empty_list;
+
+  template <pegtl::apply_mode A, pegtl::rewind_mode M, template <typename...> class Action,
+            template <typename...> class Control, typename ParseInput, typename... States>
+  static bool match(ParseInput& in, States&&... st) {
+    const char* const begin = in.current();
+    const char* const end = in.end();
+    const char* p = begin;
+    while (p != end && gemmi::cif::char_table(*p) == 1) ++p;
+    if (p == begin || p == end || gemmi::cif::char_table(*p) != 2)
+      return pegtl::match<pegtl::seq<rules::loop_value, rules::ws_or_eof>, A, M, Action, Control>(in, st...);
+    if constexpr (A == pegtl::apply_mode::action) (st.loop_value(value_text(begin, std::size_t(p - begin))), ...);
+    in.bump_in_this_line(std::size_t(p - begin));
+    const char* q = p;
+    while (q != end && gemmi::cif::char_table(*q) == 2) ++q;
+    in.bump(std::size_t(q - p));
+    if (q != end && *q == '#') return pegtl::match<rules::whitespace, A, M, Action, Control>(in, st...);
+    return true;
+  }
+};
+
+struct loop : pegtl::if_must<rules::str_loop, rules::whitespace,
+                             pegtl::plus<pegtl::seq<rules::loop_tag, rules::whitespace, pegtl::discard>>,
+                             pegtl::sor<pegtl::plus<loop_value>, pegtl::at<pegtl::sor<rules::keyword, pegtl::eof>>>,
+                             rules::loop_end> {};
+struct frame : pegtl::if_must<rules::str_save, rules::framename, rules::whitespace,
+                              pegtl::star<pegtl::sor<rules::dataitem, loop>>, rules::endframe, rules::ws_or_eof> {};
+struct datablock : pegtl::seq<rules::datablockheading, rules::ws_or_eof,
+                              pegtl::star<pegtl::sor<rules::dataitem, loop, frame>>> {};
+struct content : pegtl::plus<datablock> {};
+struct file : pegtl::seq<pegtl::opt<rules::whitespace>, pegtl::if_must<pegtl::not_at<pegtl::eof>, content, pegtl::eof>> {};
+
+// gemmi's messages, for the restated rules too.
+template <typename Rule>
+struct Errors : gemmi::cif::Errors<Rule> {};
+template <>
+struct Errors<content> : pegtl::normal<content> {
+  template <typename Input, typename... States>
+  static void raise(const Input& in, States&&...) {
+    throw pegtl::parse_error("expected block header (data_)", in);
+  }
+};
+
+}  // namespace fast
 
 template <typename Rule>
 struct Action : pegtl::nothing<Rule> {};
@@ -528,7 +598,7 @@ struct Action<rules::loop_value> {
   }
 };
 template <>
-struct Action<rules::loop> {
+struct Action<fast::loop> {
   template <typename Input>
   static void apply(const Input& in, Converter& c) {
     if (!c.loop_end()) throw pegtl::parse_error("wrong number of values in the loop", in);
@@ -538,10 +608,10 @@ struct Action<rules::loop> {
 }  // namespace
 
 std::string mmcif_to_pdb(std::string_view cif) {
-  Converter converter(cif.size());
+  Converter converter(cif);
   pegtl::memory_input<> in(cif.data(), cif.size(), "mmCIF");
   try {
-    pegtl::parse<rules::file, Action, gemmi::cif::Errors>(in, converter);
+    pegtl::parse<fast::file, Action, fast::Errors>(in, converter);
   } catch (const pegtl::parse_error& e) {
     const std::size_t line = e.positions().empty() ? 0 : e.positions().front().line;
     throw InputError("mmCIF syntax error in line " + std::to_string(line) + ": " + std::string(e.message()) + ".");
