@@ -196,17 +196,18 @@ class Converter {
   void loop_tag(std::string_view tag) {
     ++columns_;
     if (!collecting()) return;
-    if (const auto item = item_of(tag, "atom_site")) {
+    // A loop belongs to the category of its first tag; tags of another category in it are passed over.
+    if (columns_ == 1) kind_ = item_of(tag, "atom_site") ? Kind::atoms : item_of(tag, "entity") ? Kind::entities : Kind::other;
+    if (const auto item = kind_ == Kind::atoms ? item_of(tag, "atom_site") : std::nullopt) {
       if (atoms_done_ || pair_row_) fail("The _atom_site table appears more than once.");
-      kind_ = Kind::atoms;
       const Slot s = slot_of(*item);
       slot_.push_back(s);
       if (s != unused) {
         if (has_[s]) fail("The tag _atom_site." + std::string(*item) + " appears twice.");
         has_[s] = true;
       }
-    } else if (const auto e = item_of(tag, "entity")) {
-      kind_ = Kind::entities;
+    } else if (const auto e = kind_ == Kind::entities ? item_of(tag, "entity") : std::nullopt) {
+      // In the entity loop, slot 0 holds the id and slot 1 the type.
       slot_.push_back(iequals(*e, "id") ? Slot(0) : iequals(*e, "type") ? Slot(1) : unused);
     } else {
       slot_.push_back(unused);

@@ -154,6 +154,8 @@ TEST(Mmcif, ErrorsAreClearAndNameTheirCause) {
        "The _atom_site table has no coordinates (Cartn_x, Cartn_y, Cartn_z)."},
       {"no residue numbers", table("label_atom_id label_comp_id Cartn_x Cartn_y Cartn_z", "CA GLY 1 2 3\n"),
        "The _atom_site table has no residue numbers."},
+      {"atom items in a loop of another category", "data_t\nloop_\n_entity.id\n_atom_site.Cartn_x\n1 2\n",
+       "The mmCIF data has no _atom_site table."},
       {"table twice", table(label_items, row) + "loop_\n_atom_site.id\n1\n", "The _atom_site table appears more than once."},
       {"tag twice", table("Cartn_x cartn_x", "1 1\n"), "The tag _atom_site.cartn_x appears twice."},
       {"long chain name", table(label_items, "1 CA GLY AB 1 1 2 3\n"),
