@@ -153,7 +153,9 @@ class Converter {
   // Room for one record per line of the text (the usual layout of the atom table),
   // so that the text is not copied while it grows; at most twice the text's size.
   explicit Converter(std::string_view cif) {
-    const auto lines = std::size_t(std::count(cif.begin(), cif.end(), '\n')) + 1;
+    std::size_t lines = 1;
+    for (const char* p = cif.data(); (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(cif.data() + cif.size() - p)))) != nullptr; ++p)
+      ++lines;
     out_.reserve(std::min(lines * (record_width + 1), 2 * cif.size()));
   }
 
@@ -478,32 +480,52 @@ class Converter {
 // restated so that they use this loop.
 namespace fast {
 
-struct loop_value {
-  using rule_t = loop_value;
+// The values of a loop, as gemmi's plus<seq<loop_value, ws_or_eof>>, in one call.
+struct loop_values {
+  using rule_t = loop_values;
   using subs_t = pegtl::empty_list;
 
   template <pegtl::apply_mode A, pegtl::rewind_mode M, template <typename...> class Action,
             template <typename...> class Control, typename ParseInput, typename... States>
   static bool match(ParseInput& in, States&&... st) {
+    bool any = false;
+    for (;; any = true) {
+      if (simple<A, M, Action, Control>(in, st...)) continue;
+      using gemmi_value = pegtl::seq<rules::loop_value, rules::ws_or_eof>;
+      if (!pegtl::match<gemmi_value, A, pegtl::rewind_mode::required, Action, Control>(in, st...)) return any;
+    }
+  }
+
+  // A value of ordinary characters followed by white space, with that white space;
+  // false, with nothing taken, for anything else.
+  template <pegtl::apply_mode A, pegtl::rewind_mode M, template <typename...> class Action,
+            template <typename...> class Control, typename ParseInput, typename... States>
+  static bool simple(ParseInput& in, States&&... st) {
     const char* const begin = in.current();
     const char* const end = in.end();
     const char* p = begin;
     while (p != end && gemmi::cif::char_table(*p) == 1) ++p;
-    if (p == begin || p == end || gemmi::cif::char_table(*p) != 2)
-      return pegtl::match<pegtl::seq<rules::loop_value, rules::ws_or_eof>, A, M, Action, Control>(in, st...);
+    if (p == begin || p == end || gemmi::cif::char_table(*p) != 2) return false;
     if constexpr (A == pegtl::apply_mode::action) (st.loop_value(value_text(begin, std::size_t(p - begin))), ...);
     in.bump_in_this_line(std::size_t(p - begin));
-    const char* q = p;
-    while (q != end && gemmi::cif::char_table(*q) == 2) ++q;
-    in.bump(std::size_t(q - p));
-    if (q != end && *q == '#') return pegtl::match<rules::whitespace, A, M, Action, Control>(in, st...);
+    // The white space after it, counting lines as the input's tracking does.
+    for (;;) {
+      const char* q = p;
+      while (q != end && (*q == ' ' || *q == '\t' || *q == '\r')) ++q;
+      in.bump_in_this_line(std::size_t(q - p));
+      p = q;
+      if (p == end || *p != '\n') break;
+      in.bump_to_next_line(1);
+      ++p;
+    }
+    if (p != end && *p == '#') return pegtl::match<rules::whitespace, A, M, Action, Control>(in, st...);
     return true;
   }
 };
 
 struct loop : pegtl::if_must<rules::str_loop, rules::whitespace,
                              pegtl::plus<pegtl::seq<rules::loop_tag, rules::whitespace, pegtl::discard>>,
-                             pegtl::sor<pegtl::plus<loop_value>, pegtl::at<pegtl::sor<rules::keyword, pegtl::eof>>>,
+                             pegtl::sor<loop_values, pegtl::at<pegtl::sor<rules::keyword, pegtl::eof>>>,
                              rules::loop_end> {};
 struct frame : pegtl::if_must<rules::str_save, rules::framename, rules::whitespace,
                               pegtl::star<pegtl::sor<rules::dataitem, loop>>, rules::endframe, rules::ws_or_eof> {};
