@@ -143,6 +143,9 @@ TEST(Mmcif, ErrorsAreClearAndNameTheirCause) {
   const std::vector<Case> cases = {
       {"unterminated quote", "data_t\n#\n_a.b 1\n_a.c 'x\n", "mmCIF syntax error in line 4: unterminated 'string'."},
       // reported where the data ends without closing the field
+      {"line counted through loop values, CR LF and comments",
+       "data_t\r\nloop_\r\n_b.id\r\n_b.x\r\n1 2 # c\r\n\r\n3\t4\n#\n_a.b 'x\r\n",
+       "mmCIF syntax error in line 9: unterminated 'string'."},
       {"unterminated text field", "data_t\n_a.b\n;x\n", "mmCIF syntax error in line 4: unterminated text field."},
       {"tag without value", "data_t\n_a.b\n_a.c 1\n", "mmCIF syntax error in line 2: tag _a.b without value."},
       {"loop not filled", "data_t\n\nloop_\n_a.b\n_a.c\n1 2 3\n", "mmCIF syntax error in line 3: wrong number of values in the loop."},
