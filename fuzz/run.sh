@@ -2,7 +2,7 @@
 # Builds the fuzz harnesses (clang, libFuzzer, ASan + UBSan, array index checks) and runs
 # one of them, or each in turn, for the given number of seconds.
 #
-#   fuzz/run.sh <pdb|lib|args|select|all> <seconds> [libFuzzer flags ...]
+#   fuzz/run.sh <pdb|lib|args|select|gzip|mmcif|cifsyntax|all> <seconds> [libFuzzer flags ...]
 #
 # The seeds in fuzz/corpus/<harness>/ are only read: new corpus entries go to a
 # temporary directory that is removed at the end, unless FUZZ_KEEP=<dir> names a
@@ -12,7 +12,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz}
-harnesses=(pdb lib args select)
+harnesses=(pdb lib args select gzip mmcif cifsyntax)
 
 if [[ $# -lt 2 || ! $2 =~ ^[0-9]+$ ]]; then
   echo "usage: $0 <${harnesses[*]// /|}|all> <seconds> [libFuzzer flags ...]" >&2
@@ -31,7 +31,7 @@ else
 fi
 
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER="${CXX:-clang++}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j 2 >/dev/null
+cmake --build "$build" -j 2 --target "${selected[@]/#/fuzz_}" >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -44,7 +44,7 @@ for h in "${selected[@]}"; do
   new="${new:-$work/$h/new}"
   mkdir -p "$new"
   case $h in
-    pdb | lib) max_len=65536 ;;
+    pdb | lib | gzip | mmcif | cifsyntax) max_len=65536 ;;
     *) max_len=4096 ;;
   esac
   echo "== $h: $seconds s, log in $findings/log.txt"
