@@ -11,6 +11,7 @@ namespace {
 Result run(const Options& options, const std::string& name, std::optional<std::string_view> content) {
   Session s;
   s.readdata.content = content;
+  s.readdata.names = options.names;
   try {
     run_script(s, options, name);
   } catch (const Stop& stop) {
@@ -19,6 +20,7 @@ Result run(const Options& options, const std::string& name, std::optional<std::s
   Result r;
   r.domains = std::move(s.rmsd_var.domains);
   r.conformers = {s.readdata.rigid, s.readdata.flexible};
+  r.file_format = s.readdata.format;
   r.residues = s.vokandata.nr;
   r.range_residues = s.rmsd_var.range_residues;
   r.warnings = std::move(s.printdata.warnings);
@@ -30,15 +32,7 @@ Result run(const Options& options, const std::string& name, std::optional<std::s
 
 }  // namespace
 
-Result analyse(const std::string& path, const Options& options) {
-  Result r = run(options, path, std::nullopt);
-  try {
-    r.file_format = sniff_file(path);
-  } catch (const InputError&) {
-    // The file was read, and can no longer be: its format stays the default.
-  }
-  return r;
-}
+Result analyse(const std::string& path, const Options& options) { return run(options, path, std::nullopt); }
 
 Result analyse_text(std::string_view text, const Options& options, const std::string& name) {
   return run(options, name, text);

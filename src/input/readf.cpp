@@ -5,11 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 
 #include "command/message.hpp"
 #include "command/params.hpp"
 #include "input/extseq.hpp"
+#include "input/names.hpp"
+#include "input/source.hpp"
 #include "input/state.hpp"
 #include "molecule/library.hpp"
 #include "molecule/sequence.hpp"
@@ -45,6 +46,52 @@ void open_input(CommandState& s, std::ifstream& file, const std::string& name) {
   const bool regular = std::filesystem::is_regular_file(name, ec);
   if (regular) file.open(name, std::ios::in | std::ios::binary);
   if (!regular || !file.is_open()) fatmsg(s, "Input file " + strq(s, name) + " cannot be opened.");
+}
+
+// A loaded coordinate file as a stream the readers take line by line and rewind. The text of a
+// file whose reading failed ends in that failure, where the file itself would fail.
+class TextBuffer : public std::streambuf {
+ public:
+  TextBuffer(std::string& text, bool fails) : fails_(fails) { setg(text.data(), text.data(), text.data() + text.size()); }
+
+ protected:
+  int_type underflow() override {
+    if (fails_) throw std::ios_base::failure("read error");
+    return traits_type::eof();
+  }
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
+    const off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : egptr() - eback();
+    return seekpos(pos_type(base + off), which);
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
+    if (pos < 0 || pos > egptr() - eback()) return pos_type(off_type(-1));
+    setg(eback(), eback() + off_type(pos), egptr());
+    return pos;
+  }
+
+ private:
+  bool fails_;
+};
+
+// The coordinate file, from disk or from the caller's memory, as PDB text; today's names
+// mapped to the library's when asked for.
+LoadedInput load_coordinates(InputState& s) {
+  ReadData& r = s.readdata;
+  LoadedInput in;
+  try {
+    in = r.content ? load_structure_bytes(*r.content, r.filnam) : load_structure(r.filnam);
+  } catch (const InputError& e) {
+    fatmsg(s, strp(s, e.what()));
+  }
+  r.format = in.format;
+  if (r.names == Names::modern) {
+    NameMapping mapped = map_modern_names(in.pdb_text);
+    if (!mapped.warning.empty()) {
+      in.pdb_text = std::move(mapped.text);
+      wrnmsg(s, strp(s, mapped.warning));
+    }
+  }
+  return in;
 }
 
 void rewind(InputState& s, std::istream& file) {
@@ -160,8 +207,7 @@ void readf(InputState& s, std::vector<std::string>& words, bool check) {
 
   // The file is opened first: a missing file is reported before anything else.
   std::ifstream file;
-  const bool in_memory = r.action == "pdb" && r.content;
-  if ((check || r.action == "pdb") && !in_memory) open_input(s, file, r.filnam);
+  if (check && r.action != "pdb") open_input(s, file, r.filnam);
   if (r.action == "lib") {
     params(s, words, "append");
     if (!option(s, "append")) v.naa = v.nattyp = v.maxdih = v.maxat = 0;
@@ -172,13 +218,11 @@ void readf(InputState& s, std::vector<std::string>& words, bool check) {
     if (check)
       putlin(s, 2, "Library file " + strq(s, r.filnam) + " read, " + plural(s, v.naa - before, "residue type") + ".");
   } else if (r.action == "pdb") {
-    // Coordinates always come from a file, or from the text the caller holds in memory.
-    if (in_memory) {
-      std::istringstream text{std::string(*r.content)};
-      read_pdb(s, text, words, unknown);
-    } else {
-      read_pdb(s, file, words, unknown);
-    }
+    // Coordinates always come from a file (plain or gzip, PDB or mmCIF), or from the bytes the caller holds.
+    LoadedInput in = load_coordinates(s);
+    TextBuffer buffer(in.pdb_text, in.read_error);
+    std::istream text(&buffer);
+    read_pdb(s, text, words, unknown);
   } else {
     fatmsg(s, "Unknown file type " + strq(s, r.action) + ".");
   }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "veldrix/veldrix.hpp"
+
 namespace veldrix {
 
 // Fields of the read command kept between calls.
@@ -15,7 +17,9 @@ struct ReadData {
   std::string chains;                    // "chains" value handed to the PDB reader
   std::string typ = "PDB coordinate file ";  // description used in messages
   int rigid = 0, flexible = 0;           // conformers of the last coordinate file
-  std::optional<std::string_view> content;  // the coordinate file's text, when the caller holds it in memory
+  std::optional<std::string_view> content;  // the coordinate file's bytes, when the caller holds them in memory
+  Names names = Names::library;          // how the file's names meet the library's
+  FileFormat format;                     // of the last coordinate file
 };
 
 struct InputState;

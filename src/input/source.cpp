@@ -45,8 +45,9 @@ std::string gzip_head(const std::string& path, std::size_t n) {
 }
 
 // Only a regular file will do: a directory cannot be read, and a pipe or a device
-// may never end. The file is read to its end, whatever its size said before.
-std::string read_file(const std::string& path, std::size_t limit) {
+// may never end. The file is read to its end, whatever its size said before; a
+// read error ends it early and is reported through `failed`.
+std::string read_file(const std::string& path, std::size_t limit, bool& failed) {
   std::error_code ec;
   std::ifstream file;
   if (std::filesystem::is_regular_file(path, ec)) file.open(path, std::ios::binary);
@@ -63,7 +64,7 @@ std::string read_file(const std::string& path, std::size_t limit) {
     file.read(bytes.data() + have, std::streamsize(chunk));
     bytes.resize(have + std::size_t(file.gcount()));
   }
-  if (file.bad()) throw InputError("Input file " + quoted(path) + " cannot be read.");
+  failed = file.bad();
   if (bytes.size() > limit) too_large(path, limit, false);
   return bytes;
 }
@@ -197,13 +198,16 @@ LoadedInput load_structure_bytes(std::string_view bytes, const std::string& name
 }
 
 LoadedInput load_structure(const std::string& path, std::size_t limit) {
-  std::string bytes = read_file(path, limit);
+  bool failed = false;
+  std::string bytes = read_file(path, limit, failed);
   if (!is_gzip(bytes) && !is_mmcif_text(bytes)) {
-    // Plain PDB: the bytes are the text, without a copy.
+    // Plain PDB: the bytes are the text, without a copy; a read error is met where the text ends.
     LoadedInput loaded;
     loaded.pdb_text = std::move(bytes);
+    loaded.read_error = failed;
     return loaded;
   }
+  if (failed) throw InputError("Input file " + quoted(path) + " cannot be read.");
   return load_structure_bytes(bytes, path, limit);
 }
 

@@ -27,13 +27,14 @@ FileFormat sniff_file(const std::string& path);
 // The most bytes a structure file may hold, or decompress to: far above any real
 // ensemble (the largest NMR entries hold a few hundred MB of PDB text), low enough
 // that a decompression bomb or a device cannot take the machine's memory.
-constexpr std::size_t max_structure_bytes = std::size_t(2) << 30;  // 2 GiB
+constexpr std::size_t max_structure_bytes = std::size_t(1) << 30;  // 1 GiB
 
 // A structure file made ready for the PDB reader: its format, and the ensemble as
 // PDB text (the file's own text for PDB, the converted atom records for mmCIF).
 struct LoadedInput {
   FileFormat format;
   std::string pdb_text;
+  bool read_error = false;  // a plain file whose reading failed after pdb_text: the reader meets the error there
 };
 
 // Reads the file at `path`: gzip is recognised by its magic bytes and decompressed
@@ -49,7 +50,7 @@ LoadedInput load_structure_bytes(std::string_view bytes, const std::string& name
 // naming the file for damaged or truncated data and for content beyond `limit` bytes.
 std::string gunzip(std::string_view bytes, const std::string& name, std::size_t limit = max_structure_bytes);
 
-// The limit as a message says it: "2 GiB", "64 MiB", "1000 bytes".
+// The limit as a message says it: "1 GiB", "64 MiB", "1000 bytes".
 std::string size_text(std::size_t bytes);
 
 }  // namespace veldrix

@@ -89,21 +89,22 @@ TEST(Batch, SameBytesWhateverTheJobs) {
   TempDir dir;
   for (const char* name : {"1d3z", "2hkb", "1l2y", "1lcd"})
     gunzip(std::string(name) + ".pdb.gz", dir.path() / "in" / (std::string(name) + ".pdb"));
+  std::ofstream(dir.path() / "in" / "zz_empty.pdb") << "END\n";
   const std::string in = dir / "in";
   const Ran one = run({.args = {"-j", "1", in, in + "/1d3z.pdb"}}, dir);
   const Ran two = run({.args = {"-j", "2", in, in + "/1d3z.pdb"}}, dir);
   EXPECT_EQ(one.status, 1);
-  EXPECT_EQ(records(one.out).size(), 5u);
+  EXPECT_EQ(records(one.out).size(), 6u);
   EXPECT_EQ(without_seconds(one.out), without_seconds(two.out));
 
   // TSV: a header, one row per domain, one per failed input, every row with the header's columns.
   const Ran tsv = run({.args = {"--format", "tsv", in}}, dir);
   const std::vector<std::string> rows = lines_of(tsv.out);
-  ASSERT_EQ(rows.size(), 5u);
+  ASSERT_EQ(rows.size(), 6u);  // the header, a domain of each ensemble, the empty file
   EXPECT_TRUE(rows[0].starts_with("file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd"));
   for (const std::string& row : rows) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 12) << row;
-  EXPECT_NE(rows[4].find("\terror\t"), std::string::npos);
-  EXPECT_NE(rows[4].find("No amino acid residues in sequence."), std::string::npos);
+  EXPECT_NE(rows[5].find("\terror\t"), std::string::npos);
+  EXPECT_NE(rows[5].find("No amino acid residues in sequence."), std::string::npos);
 }
 
 // A crash, a hang and a fatal message each give an error record; the batch goes on.

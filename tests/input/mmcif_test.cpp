@@ -223,20 +223,5 @@ TEST(Mmcif, RealEnsemblesConvertedByGemmiComeBackToTheirAtomRecords) {
   }
 }
 
-TEST(Mmcif, WwpdbFileGivesTheAtomRecordsOfItsPdbFile) {
-  // The test data's 2beg.pdb was written from this wwPDB mmCIF file by gemmi. The
-  // file lives in the shared data beside the repository (not copied: 380 KB).
-  const std::string cif_gz = data_dir + "/../../../shared/data/mmcif/2beg.cif.gz";
-  if (!std::filesystem::exists(cif_gz)) GTEST_SKIP() << cif_gz << " is not there";
-  const LoadedInput loaded = load_structure(cif_gz);
-  EXPECT_EQ(loaded.format.format, Format::mmcif);
-  EXPECT_TRUE(loaded.format.compressed);
-  const std::vector<std::string> got = atom_records(loaded.pdb_text);
-  const std::vector<std::string> expected = atom_records(zcat(data_dir + "/2beg.pdb.gz"));
-  ASSERT_EQ(got.size(), expected.size());
-  for (std::size_t k = 0; k < got.size(); ++k)  // all but the serial number
-    ASSERT_EQ(cols(got[k], 1, 6) + cols(got[k], 12, 54), cols(expected[k], 1, 6) + cols(expected[k], 12, 54)) << k;
-}
-
 }  // namespace
 }  // namespace veldrix
