@@ -10,6 +10,7 @@
 #include "input/state.hpp"
 #include "molecule/tree.hpp"
 #include "superpose/rmsd.hpp"
+#include "superpose/transform.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -77,6 +78,7 @@ void finish_model(InputState& s, int mode, int unknown) {
   VokanData& v = s.vokandata;
   PdbReadData& d = s.pdbread;
   const int nf = v.ndfree, na = v.na;
+  d.frame = {};
   int defined = 0;
   for (int i = 1; i <= v.nd; ++i) {
     const double value = calang(v, i, 0);
@@ -125,6 +127,7 @@ void finish_model(InputState& s, int mode, int unknown) {
     const double threshold = 0.003 * std::sqrt(double(v.nr)) * (mode == 2 ? 10.0 : 1.0);
     rigid = !(deviation <= threshold);
   }
+  if (!rigid) d.frame = fit_transform(d.rebuilt, d.as_read, n);
   if (rigid) {
     v.i0styp = 2;
     for (int a = 1; a <= na; ++a)
