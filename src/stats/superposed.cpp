@@ -3,7 +3,9 @@
 #define USE_STD_SNPRINTF            // Debian's gemmi comes without its bundled stb_sprintf
 // With std::snprintf the writer's fixed PDB fields draw truncation warnings; the fields are sized by design.
 #pragma GCC diagnostic push
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wformat-truncation"
+#endif
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
 #include <gemmi/pdb.hpp>
@@ -19,7 +21,6 @@
 
 #include "input/pdbfields.hpp"
 #include "input/source.hpp"
-#include "superpose/transform.hpp"
 #include "veldrix/veldrix.hpp"
 
 namespace veldrix {
@@ -27,6 +28,14 @@ namespace veldrix {
 namespace {
 
 std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The position moved by t. (This source is also built as C++17, where the motion helpers' spans are not.)
+gemmi::Position moved(const Transform& t, const gemmi::Position& p) {
+  const auto& r = t.rotation;
+  const auto& d = t.translation;
+  return gemmi::Position(r[0] * p.x + r[1] * p.y + r[2] * p.z + d[0], r[3] * p.x + r[4] * p.y + r[5] * p.z + d[1],
+                         r[6] * p.x + r[7] * p.y + r[8] * p.z + d[2]);
+}
 
 // The file's text, decompressed when it is gzip, within the size limit of the reader.
 std::string file_text(const std::string& path) {
@@ -78,9 +87,7 @@ void write_superposed(const std::string& input, const Result& result, std::size_
         const char letter = chain.name.empty() || chain.name[0] == ' ' ? 'A' : chain.name[0];
         const auto it = rmsf.find(residue_id(letter, residue.seqid.num.value));
         for (gemmi::Atom& atom : residue.atoms) {
-          double p[3] = {atom.pos.x, atom.pos.y, atom.pos.z};
-          apply(moves[k], p);
-          atom.pos = gemmi::Position(p[0], p[1], p[2]);
+          atom.pos = moved(moves[k], atom.pos);
           atom.b_iso = float(it == rmsf.end() ? 0.0 : it->second);
         }
       }
