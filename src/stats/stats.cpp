@@ -152,8 +152,8 @@ std::optional<double> dihedral(const double* a, const double* b, const double* c
   // Points in line (or on top of each other) leave a plane, and so the angle, undefined.
   constexpr double tiny = 1e-12;
   if (dot(n1, n1) < tiny || dot(n2, n2) < tiny || len2 < tiny) return std::nullopt;
-  const V m1 = cross(n1, b2);
-  return std::atan2(dot(m1, n2) / len2, dot(n1, n2));
+  // Positive clockwise, looking from b to c (IUPAC).
+  return std::atan2(dot(cross(n1, n2), b2) / len2, dot(n1, n2));
 }
 
 double order_parameter(std::span<const double> angles) {

@@ -58,7 +58,14 @@ std::string file_text(const std::string& path) {
 gemmi::Structure read_structure(std::string& text, const std::string& path, bool mmcif) {
   try {
     if (mmcif) return gemmi::make_structure(gemmi::cif::read_memory(text.data(), text.size(), path.c_str()));
-    return gemmi::read_pdb_from_memory(text.data(), text.size(), path);
+    try {
+      return gemmi::read_pdb_from_memory(text.data(), text.size(), path);
+    } catch (const std::runtime_error&) {
+      // Old entries keep their code and a line number past column 72, where gemmi reads charges.
+      gemmi::PdbReadOptions old;
+      old.max_line_length = 72;
+      return gemmi::read_pdb_from_memory(text.data(), text.size(), path, old);
+    }
   } catch (const std::exception& e) {
     throw Error("Input file " + quoted(path) + " cannot be read for the superposition: " + e.what(), {});
   }
