@@ -10,6 +10,7 @@
 #include <map>
 #include <numbers>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -17,6 +18,7 @@
 #include "molecule/sequence.hpp"
 #include "molecule/tree.hpp"
 #include "stats/fit.hpp"
+#include "stats/plot.hpp"
 #include "stats/stats.hpp"
 #include "superpose/transform.hpp"
 #include "test_support.hpp"
@@ -297,6 +299,85 @@ double backbone_rmsd_as_written(const gemmi::Structure& st, const std::vector<st
   return total / double(m);
 }
 
+// Whether the text is one well-formed XML element after an optional declaration: tags nested and closed,
+// attribute values quoted, the five named entities and character references only.
+bool well_formed(std::string_view x) {
+  static const std::regex name(R"([A-Za-z_:][-A-Za-z0-9_:.]*)"), attributes(R"((\s+[A-Za-z_:][-A-Za-z0-9_:.]*="[^"<]*")*\s*/?)");
+  static const std::regex entity(R"(&(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)");
+  if (x.starts_with("<?xml")) x.remove_prefix(x.find("?>") + 2);
+  std::vector<std::string> open;
+  bool root_done = false;
+  for (std::size_t at = 0; at < x.size();) {
+    const std::size_t lt = x.find('<', at);
+    const std::string text(x.substr(at, lt == std::string_view::npos ? lt : lt - at));
+    if (std::regex_replace(text, entity, "").find('&') != std::string::npos) return false;
+    if ((open.empty() || root_done) && text.find_first_not_of(" \t\r\n") != std::string::npos) return false;
+    if (lt == std::string_view::npos) break;
+    const std::size_t gt = x.find('>', lt);
+    if (gt == std::string_view::npos) return false;
+    std::string tag(x.substr(lt + 1, gt - lt - 1));
+    if (std::regex_replace(tag, entity, "").find('&') != std::string::npos) return false;
+    if (tag.starts_with("/")) {
+      if (open.empty() || open.back() != tag.substr(1)) return false;
+      open.pop_back();
+      root_done = open.empty();
+    } else {
+      const std::size_t end = std::min(tag.find_first_of(" \t\n/"), tag.size());
+      if (root_done || !std::regex_match(tag.substr(0, end), name) || !std::regex_match(tag.substr(end), attributes)) return false;
+      if (!tag.ends_with("/")) open.push_back(tag.substr(0, end));
+      root_done = open.empty();
+    }
+    at = gt + 1;
+  }
+  return open.empty() && root_done;
+}
+
+// The texts of the plot's <text> elements.
+std::vector<std::string> texts(const std::string& svg) {
+  static const std::regex text(R"(<text[^>]*>([^<]*)</text>)");
+  std::vector<std::string> out;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), text); it != std::sregex_iterator(); ++it) out.push_back((*it)[1]);
+  return out;
+}
+
+// 10 residues, and 600 in two chains with a jump in the numbering: every number labelled for 10, labels at a
+// readable spacing for 600, both chains named, one break mark per jump, a legend line per domain.
+TEST(Plot, WellFormedAndReadableForTenAndSixHundredResidues) {
+  for (const int n : {10, 600}) {
+    Result r;
+    r.conformers.rigid = 20;
+    for (int i = 0; i < n; ++i) {
+      const bool b = i >= n / 2;
+      r.per_residue.push_back({std::string(b ? "B" : "A") + std::to_string(i % (n / 2) + 1 + (b && i % (n / 2) >= 5 ? 7 : 0)),
+                               "ALA", 0.1 + (i % 7) * 0.3, 0.9, std::nullopt, i % 3 == 0 ? std::optional(1 + int(b)) : std::nullopt});
+    }
+    r.domains.resize(2);
+    r.domains[1].ranges = "B10..B20, B30..B40";
+    const std::string svg = plot_svg(r, "a&b <1>.pdb");
+    ASSERT_TRUE(well_formed(svg)) << svg;
+    const std::vector<std::string> t = texts(svg);
+    EXPECT_EQ(t.front(), "a&amp;b &lt;1&gt;.pdb");
+    int numbers = 0;
+    for (const std::string& s : t) numbers += std::regex_match(s, std::regex("[0-9]+"));
+    if (n == 10) EXPECT_EQ(numbers, 10);
+    else EXPECT_TRUE(numbers >= 20 && numbers <= 40) << numbers;
+    EXPECT_EQ(std::count(t.begin(), t.end(), "chain A") + std::count(t.begin(), t.end(), "chain B"), 2);
+    EXPECT_EQ(std::count(t.begin(), t.end(), "B10..B20, B30..B40"), 1);
+    // Chromium, where the machine has it, draws more than a blank page of the same size.
+    if (n == 10 || !std::filesystem::exists("/usr/bin/chromium")) continue;
+    TempDir dir("plot");
+    auto render = [&](const std::string& name, const std::string& content) {
+      const std::string png = dir.path(name + ".png"), command = "timeout 120 /usr/bin/chromium --headless --no-sandbox "
+          "--disable-gpu --disable-background-networking --no-first-run --user-data-dir=" + dir.path("profile") +
+          " --screenshot=" + png + " --window-size=1200,800 " + dir.write(name + ".svg", content) + " >/dev/null 2>&1";
+      EXPECT_EQ(std::system(command.c_str()), 0);
+      return std::filesystem::exists(png) ? std::filesystem::file_size(png) : 0;
+    };
+    EXPECT_GT(render("plot", svg), 4 * render("blank", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1200\" height=\"800\"/>"));
+  }
+  if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "chromium is not installed: the plot was not rendered";
+}
+
 // Figures finite, heavy atoms at least as spread as the backbone (but where checked otherwise), and each
 // domain's superposed file read back by gemmi: the input's models and atoms, coordinates giving its RMSD.
 TEST(Statistics, EverySharedEnsembleAndItsSuperposedFiles) {
@@ -318,6 +399,7 @@ TEST(Statistics, EverySharedEnsembleAndItsSuperposedFiles) {
       EXPECT_TRUE(std::isfinite(p.rmsf.value()) && *p.rmsf >= 0) << p.id;
       for (const std::optional<double>& s : {p.s_phi, p.s_psi}) EXPECT_TRUE(!s || (*s >= 0 && *s <= 1)) << p.id;
     }
+    EXPECT_TRUE(well_formed(plot_svg(r, name)));
     const gemmi::Structure input = read_text(data_file(name), name);
     for (std::size_t k = 0; k < r.domains.size(); ++k) {
       const Domain& d = r.domains[k];
