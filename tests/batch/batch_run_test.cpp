@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <regex>
+#include <set>
 
 #include "batch/batch_support.hpp"
 
@@ -102,9 +103,32 @@ TEST(Batch, SameBytesWhateverTheJobs) {
   const std::vector<std::string> rows = lines_of(tsv.out);
   ASSERT_EQ(rows.size(), 6u);  // the header, a domain of each ensemble, the empty file
   EXPECT_TRUE(rows[0].starts_with("file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd"));
-  for (const std::string& row : rows) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 12) << row;
+  for (const std::string& row : rows) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 22) << row;
   EXPECT_NE(rows[5].find("\terror\t"), std::string::npos);
   EXPECT_NE(rows[5].find("No amino acid residues in sequence."), std::string::npos);
+}
+
+// --superpose and --plot: a file per domain and a plot per input that succeeded, named after the input (a name
+// met before numbered); a directory that cannot be made is a usage error before any work.
+TEST(Batch, SuperposedFilesAndPlots) {
+  TempDir dir;
+  gunzip("1d3z.pdb.gz", dir.path() / "in/1d3z.pdb");
+  gunzip("1d3z.pdb.gz", dir.path() / "in/again/1d3z.pdb");
+  fs::copy_file(data + "/formats/2beg.cif.gz", dir.path() / "in/2beg.cif.gz");
+  write_file(dir.path() / "in/empty.pdb", "END\n");
+  const Ran r = run({.args = {"--superpose", dir / "out/sp", "--plot", dir / "out/pl", dir / "in"}}, dir);
+  EXPECT_EQ(r.status, 1);
+  std::set<std::string> made;
+  for (const auto& e : fs::recursive_directory_iterator(dir.path() / "out"))
+    if (e.is_regular_file() && e.file_size() > 0) made.insert(fs::relative(e.path(), dir.path() / "out").string());
+  EXPECT_EQ(made, (std::set<std::string>{"sp/2beg.domain1.cif", "sp/1d3z.domain1.pdb", "sp/1d3z_2.domain1.pdb",
+                                         "pl/2beg.svg", "pl/1d3z.svg", "pl/1d3z_2.svg"}));
+  for (const Json& rec : records(r.out))
+    EXPECT_EQ(rec["per_residue"].size(), rec["residues"].is_null() ? 0 : rec["residues"].get<std::size_t>());
+  write_file(dir.path() / "file", "");
+  const Ran refused = run({.args = {"--plot", dir / "file/sub", dir / "in"}}, dir);
+  EXPECT_EQ(std::pair(refused.status, refused.out), std::pair(2, std::string()));
+  EXPECT_NE(refused.err.find("cannot write into"), std::string::npos) << refused.err;
 }
 
 // A crash, a hang and a fatal message each give an error record; the batch goes on.

@@ -33,7 +33,8 @@ TEST(CommandLine, DefaultsAreThoseOfTheAnalysis) {
 TEST(CommandLine, ValuesReachTheOptions) {
   const auto parsed = parse(
       "-j 3 -o out.jsonl --format tsv --gap 0.3 --decrease 2 --absdecrease 99.99 --upper-rmsd 0.05 --gap-width 0 "
-      "--buffer 99 --minimum 12 --range 1-40 --library my.lib --names library --timeout 2.5 --quiet a.pdb - b");
+      "--buffer 99 --minimum 12 --range 1-40 --library my.lib --names library --timeout 2.5 --quiet --superpose sp "
+      "--plot pl a.pdb - b");
   ASSERT_TRUE(std::holds_alternative<BatchOptions>(parsed));
   const BatchOptions& o = std::get<BatchOptions>(parsed);
   EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.pdb", "-", "b"}));
@@ -46,6 +47,7 @@ TEST(CommandLine, ValuesReachTheOptions) {
   EXPECT_EQ(o.range_text, "1-40");
   EXPECT_DOUBLE_EQ(o.timeout, 2.5);
   EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(std::pair(o.superpose_dir, o.plot_dir), std::pair(std::optional<std::string>("sp"), std::optional<std::string>("pl")));
 }
 
 // Every wrong command line is one line on standard error and status 2.
