@@ -236,8 +236,7 @@ TEST(Readf, OwnConformersReadBackAsFlexible) {
 
 TEST(Readf, ConformerKindsModelCountsAndChains) {
   Ensemble e = make_ensemble(6, 4, true);
-  // The carbonyl oxygen of residue 2 off its library place: in model 3 by 0.5 A, in model 4 by 0.05 A, which
-  // a file without extra digits may have from rounding alone.
+  // Residue 2's carbonyl oxygen off its place: by 0.5 A in model 3, by 0.05 A (rounding may do it) in model 4.
   for (auto [m, shift] : {std::pair(2, 0.5), std::pair(3, 0.05)}) {
     std::string& line = e.models[std::size_t(m)][19];
     ASSERT_EQ(line.substr(12, 4) + line.substr(22, 4), "O      2");
