@@ -82,6 +82,59 @@ TEST(OrderParameters, DihedralsAndTheirSpread) {
   for (const auto& [angles, s] : cases) EXPECT_NEAR(order_parameter(angles), s, 1e-12);
 }
 
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+gemmi::Structure read_text(std::string text, const std::string& name) {
+  if (trim(text).starts_with("data_")) return gemmi::make_structure(gemmi::cif::read_memory(text.data(), text.size(), name.c_str()));
+  gemmi::PdbReadOptions old;  // 1hdn: the entry's code and line numbers past column 72
+  old.max_line_length = text.find("1HDN 115") != std::string::npos ? 72 : 0;
+  return gemmi::read_pdb_from_memory(text.data(), text.size(), name, old);
+}
+
+// Per model: chain, residue number and name of every atom, in order.
+std::vector<std::vector<std::string>> atom_names(const gemmi::Structure& st) {
+  std::vector<std::vector<std::string>> out;
+  for (const gemmi::Model& model : st.models) {
+    auto& names = out.emplace_back();
+    for (const gemmi::Chain& c : model.chains)
+      for (const gemmi::Residue& r : c.residues)
+        for (const gemmi::Atom& a : r.atoms) names.push_back(c.name + std::to_string(r.seqid.num.value) + a.name);
+  }
+  return out;
+}
+
+// The mean over the models of their RMSD to the mean position of the backbone atoms of the residues `ids`
+// that every model has, as the coordinates of the file stand.
+double backbone_rmsd_as_written(const gemmi::Structure& st, const std::vector<std::string>& ids) {
+  static const std::set<std::string> backbone = {"N", "CA", "C", "P", "O5'", "C5'", "C4'", "C3'", "O3'"};
+  const std::set<std::string> wanted(ids.begin(), ids.end());
+  std::map<std::string, std::vector<gemmi::Position>> atoms;
+  for (const gemmi::Model& model : st.models)
+    for (const gemmi::Chain& c : model.chains)
+      for (const gemmi::Residue& r : c.residues)
+        for (const gemmi::Atom& a : r.atoms) {
+          const std::string id = (c.name.empty() ? std::string("A") : c.name.substr(0, 1)) + std::to_string(r.seqid.num.value);
+          if (wanted.count(id) && backbone.count(a.name) && (a.altloc == '\0' || a.altloc == 'A'))
+            atoms[id + "/" + a.name].push_back(a.pos);
+        }
+  const std::size_t m = st.models.size();
+  std::vector<double> sums(m, 0.0);
+  int n = 0;
+  for (const auto& [key, pos] : atoms) {
+    if (pos.size() != m) continue;
+    gemmi::Position mean(0, 0, 0);
+    for (const gemmi::Position& p : pos) mean += p / double(m);
+    for (std::size_t k = 0; k < m; ++k) sums[k] += pos[k].dist_sq(mean);
+    ++n;
+  }
+  double total = 0;
+  for (const double sum : sums) total += std::sqrt(sum / n);
+  return total / double(m);
+}
+
 // Model 1 of 1d3z: its ATOM records and their coordinates.
 struct Model {
   std::vector<std::string> records;
@@ -218,13 +271,16 @@ TEST(Statistics, OrderParametersOfKnownTorsionsInFlexibleConformers) {
       v.dval(a) = (name == "PHI" ? (v.idr(a) == 6 ? (k < 5 ? -60 : 60) : -120) : name == "PSI" ? 130 : 180) * degree;
     }
     gener(v);
-    text += "MODEL " + std::to_string(k + 1) + "\n";
+    Transform pose = turn_about({0, 0, 1}, 0.3 * k, {0, 0, 0});  // each model in a pose of its own
+    pose.translation[0] = 3.0 * k;
+    text += "MODEL     " + std::to_string(k + 1) + "\n";
     for (int a = 1; a <= v.na; ++a) {
       if (v.iael(a) == 0) continue;
+      double p[3] = {v.coo(1, v.col(0, a)), v.coo(2, v.col(0, a)), v.coo(3, v.col(0, a))};
+      apply(pose, p);
       char buf[96];
       std::snprintf(buf, sizeof buf, "ATOM  %5d %-4s ALA A%4d    %8.3f%8.3f%8.3f  1.00  0.00\n", a,
-                    (v.anam(a).size() < 4 ? " " + v.anam(a) : v.anam(a)).c_str(), v.iar(a), v.coo(1, v.col(0, a)),
-                    v.coo(2, v.col(0, a)), v.coo(3, v.col(0, a)));
+                    (v.anam(a).size() < 4 ? " " + v.anam(a) : v.anam(a)).c_str(), v.iar(a), p[0], p[1], p[2]);
       text += buf;
     }
     text += "ENDMDL\n";
@@ -241,63 +297,17 @@ TEST(Statistics, OrderParametersOfKnownTorsionsInFlexibleConformers) {
     EXPECT_NEAR(p.s_phi.value_or(1), i == 5 ? 0.5 : 1.0, 1e-3) << p.id;
     EXPECT_NEAR(p.s_psi.value_or(1), 1.0, 1e-3) << p.id;
   }
+  // The file's coordinates, which the conformers' angles reproduce within the reader's tolerance but in a
+  // frame of their own.
+  ASSERT_FALSE(r.domains.empty());
+  TempDir dir("flexible");
+  write_superposed(dir.write("in.pdb", text), r, 0, dir.path("out.pdb"));
+  EXPECT_NEAR(backbone_rmsd_as_written(read_text(read_file(dir.path("out.pdb")), "out"), r.domains[0].residue_ids),
+              r.domains[0].stats.backbone.mean, 0.01);
 }
 
 const std::vector<std::string> ensembles = {"1adz", "1aj3", "1aq5", "1d3z", "1hdn", "1l2y", "1lcd",
                                             "2beg", "2hkb", "2k39", "2koc", "2lc9", "2sdf"};
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-gemmi::Structure read_text(std::string text, const std::string& name) {
-  if (trim(text).starts_with("data_")) return gemmi::make_structure(gemmi::cif::read_memory(text.data(), text.size(), name.c_str()));
-  gemmi::PdbReadOptions old;  // 1hdn: the entry's code and line numbers past column 72
-  old.max_line_length = text.find("1HDN 115") != std::string::npos ? 72 : 0;
-  return gemmi::read_pdb_from_memory(text.data(), text.size(), name, old);
-}
-
-// Per model: chain, residue number and name of every atom, in order.
-std::vector<std::vector<std::string>> atom_names(const gemmi::Structure& st) {
-  std::vector<std::vector<std::string>> out;
-  for (const gemmi::Model& model : st.models) {
-    auto& names = out.emplace_back();
-    for (const gemmi::Chain& c : model.chains)
-      for (const gemmi::Residue& r : c.residues)
-        for (const gemmi::Atom& a : r.atoms) names.push_back(c.name + std::to_string(r.seqid.num.value) + a.name);
-  }
-  return out;
-}
-
-// The mean over the models of their RMSD to the mean position of the backbone atoms of the residues `ids`
-// that every model has, as the coordinates of the file stand.
-double backbone_rmsd_as_written(const gemmi::Structure& st, const std::vector<std::string>& ids) {
-  static const std::set<std::string> backbone = {"N", "CA", "C", "P", "O5'", "C5'", "C4'", "C3'", "O3'"};
-  const std::set<std::string> wanted(ids.begin(), ids.end());
-  std::map<std::string, std::vector<gemmi::Position>> atoms;
-  for (const gemmi::Model& model : st.models)
-    for (const gemmi::Chain& c : model.chains)
-      for (const gemmi::Residue& r : c.residues)
-        for (const gemmi::Atom& a : r.atoms) {
-          const std::string id = (c.name.empty() ? std::string("A") : c.name.substr(0, 1)) + std::to_string(r.seqid.num.value);
-          if (wanted.count(id) && backbone.count(a.name) && (a.altloc == '\0' || a.altloc == 'A'))
-            atoms[id + "/" + a.name].push_back(a.pos);
-        }
-  const std::size_t m = st.models.size();
-  std::vector<double> sums(m, 0.0);
-  int n = 0;
-  for (const auto& [key, pos] : atoms) {
-    if (pos.size() != m) continue;
-    gemmi::Position mean(0, 0, 0);
-    for (const gemmi::Position& p : pos) mean += p / double(m);
-    for (std::size_t k = 0; k < m; ++k) sums[k] += pos[k].dist_sq(mean);
-    ++n;
-  }
-  double total = 0;
-  for (const double sum : sums) total += std::sqrt(sum / n);
-  return total / double(m);
-}
 
 // Whether the text is one well-formed XML element after an optional declaration: tags nested and closed,
 // attribute values quoted, the five named entities and character references only.
