@@ -175,9 +175,10 @@ void add_statistics(const Session& s, Result& r) {
   for (int i = 1; i <= v.nr; ++i) index.emplace(std::string(rtrim(v.rnum(i))), i);
   std::vector<int> domain_of(std::size_t(v.nr) + 1, 0);
 
+  // The figures over all residues are the same for every domain.
   const std::vector<char> all(std::size_t(v.nr) + 1, 1);
-  const RmsdStat backbone_all = superpose(e, all, Atoms::backbone).stat;
-  const RmsdStat heavy_all = superpose(e, all, Atoms::heavy).stat;
+  const RmsdStat backbone_all = r.domains.empty() ? RmsdStat{} : superpose(e, all, Atoms::backbone).stat;
+  const RmsdStat heavy_all = r.domains.empty() ? RmsdStat{} : superpose(e, all, Atoms::heavy).stat;
   std::vector<Transform> first_moves;
   for (std::size_t d = 0; d < r.domains.size(); ++d) {
     Domain& domain = r.domains[d];
