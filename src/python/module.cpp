@@ -281,7 +281,7 @@ PYBIND11_MODULE(_veldrix, m) {
                              "Every line the veldrix program prints for this input.")
       .def_readonly("phases", &Analysis::phases)
       .def_readonly("seconds", &Analysis::seconds, "Wall time of the analysis.")
-      .def("to_dict", [](const Analysis& a) { return to_python(a.record()); },
+      .def("to_dict", [](const Analysis& a) { return py::dict(to_python(a.record())); },
            "The record veldrix-batch writes for this input, as a dict (see docs/record.schema.json).")
       .def("__repr__", [](const Analysis& a) {
         py::list ranges;
