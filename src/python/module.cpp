@@ -234,6 +234,32 @@ PYBIND11_MODULE(_veldrix, m) {
         return "<veldrix.Segment " + std::string(text(s.first)) + ".." + std::string(text(s.last)) + ">";
       });
 
+  py::class_<veldrix::RmsdStat>(m, "RmsdStat",
+                                "RMSD of the conformers to their mean after their superposition on these atoms (A): "
+                                "mean and sample standard deviation, with the atoms and conformers behind it.")
+      .def_readonly("mean", &veldrix::RmsdStat::mean)
+      .def_readonly("sd", &veldrix::RmsdStat::sd)
+      .def_readonly("atoms", &veldrix::RmsdStat::atoms)
+      .def_readonly("conformers", &veldrix::RmsdStat::conformers);
+
+  py::class_<veldrix::DomainStats>(m, "DomainStats",
+                                   "Structure statistics of a domain: backbone and heavy atoms of its residues, and "
+                                   "the same over all residues of the molecule.")
+      .def_readonly("backbone", &veldrix::DomainStats::backbone)
+      .def_readonly("heavy", &veldrix::DomainStats::heavy)
+      .def_readonly("backbone_all", &veldrix::DomainStats::backbone_all)
+      .def_readonly("heavy_all", &veldrix::DomainStats::heavy_all);
+
+  py::class_<veldrix::ResidueProfile>(m, "ResidueProfile",
+                                      "One residue of the sequence: backbone RMSF after superposition on the first "
+                                      "domain, order parameters of phi and psi, the domain holding it (None: none).")
+      .def_property_readonly("id", [](const veldrix::ResidueProfile& r) { return text(r.id); })
+      .def_property_readonly("name", [](const veldrix::ResidueProfile& r) { return text(r.name); })
+      .def_readonly("rmsf", &veldrix::ResidueProfile::rmsf)
+      .def_readonly("s_phi", &veldrix::ResidueProfile::s_phi)
+      .def_readonly("s_psi", &veldrix::ResidueProfile::s_psi)
+      .def_readonly("domain", &veldrix::ResidueProfile::domain, "1 for the first domain.");
+
   py::class_<veldrix::Domain>(m, "Domain", "One rigid domain, as its result line reports it.")
       .def_property_readonly("ranges", [](const veldrix::Domain& d) { return text(d.ranges); },
                              "The text between 'Optimal range ' and ':', e.g. '5..42, 48..60'.")
@@ -243,6 +269,7 @@ PYBIND11_MODULE(_veldrix, m) {
       .def_readonly("residues", &veldrix::Domain::residues)
       .def_property_readonly("residue_ids", [](const veldrix::Domain& d) { return texts(d.residue_ids); },
                              "The domain's residues in sequence order, e.g. ['A5', 'A6', ...].")
+      .def_readonly("stats", &veldrix::Domain::stats)
       .def("__repr__", [](const veldrix::Domain& d) {
         return "<veldrix.Domain " + std::string(text(d.ranges)) + ": RMSD " +
                py::repr(py::float_(d.rmsd)).cast<std::string>() + " A, " + std::to_string(d.residues) +
@@ -275,6 +302,7 @@ PYBIND11_MODULE(_veldrix, m) {
       .def_property_readonly("warnings", [](const Analysis& a) { return texts(a.warnings); },
                              "Warning texts, without '*** WARNING: '.")
       .def_readonly("conformers", &Analysis::conformers)
+      .def_readonly("per_residue", &Analysis::per_residue, "One profile per residue of the sequence.")
       .def_readonly("residues", &Analysis::residues, "Residues of the molecule.")
       .def_readonly("range_residues", &Analysis::range_residues, "Residues with an atom in the range analysed.")
       .def_property_readonly("lines", [](const Analysis& a) { return texts(a.lines); },
