@@ -10,6 +10,7 @@
 #include "command/params.hpp"
 #include "input/extseq.hpp"
 #include "input/names.hpp"
+#include "input/pdbfields.hpp"
 #include "input/source.hpp"
 #include "input/state.hpp"
 #include "molecule/library.hpp"
@@ -48,31 +49,6 @@ void open_input(CommandState& s, std::ifstream& file, const std::string& name) {
   if (!regular || !file.is_open()) fatmsg(s, "Input file " + strq(s, name) + " cannot be opened.");
 }
 
-// A loaded coordinate file as a stream the readers take line by line and rewind. The text of a
-// file whose reading failed ends in that failure, where the file itself would fail.
-class TextBuffer : public std::streambuf {
- public:
-  TextBuffer(std::string& text, bool fails) : fails_(fails) { setg(text.data(), text.data(), text.data() + text.size()); }
-
- protected:
-  int_type underflow() override {
-    if (fails_) throw std::ios_base::failure("read error");
-    return traits_type::eof();
-  }
-  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
-    const off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : egptr() - eback();
-    return seekpos(pos_type(base + off), which);
-  }
-  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
-    if (pos < 0 || pos > egptr() - eback()) return pos_type(off_type(-1));
-    setg(eback(), eback() + off_type(pos), egptr());
-    return pos;
-  }
-
- private:
-  bool fails_;
-};
-
 // The coordinate file, from disk or from the caller's memory, as PDB text; today's names
 // mapped to the library's when asked for.
 LoadedInput load_coordinates(InputState& s) {
@@ -94,12 +70,6 @@ LoadedInput load_coordinates(InputState& s) {
   return in;
 }
 
-void rewind(InputState& s, std::istream& file) {
-  file.clear();
-  file.seekg(0);
-  if (file.fail()) fatmsg(s, "Input file " + strq(s, s.readdata.filnam) + " cannot be read a second time.");
-}
-
 // Capacity for structure m while all models of a file are copied in. The arrays
 // grow geometrically; `planned` follows the capacity that growing by one
 // structure and one spare at a time would give, which is what the read leaves.
@@ -117,7 +87,7 @@ void check_fill(InputState& s, int models, long long positions) {
                 " positions in " + plural(s, models, "model") + " of " + plural(s, v.na, "atom") + ".");
 }
 
-void read_pdb(InputState& s, std::istream& file, std::vector<std::string>& words, int unknown) {
+void read_pdb(InputState& s, PdbText& file, std::vector<std::string>& words, int unknown) {
   VokanData& v = s.vokandata;
   ReadData& r = s.readdata;
   params(s, words, pdb_stage);
@@ -131,7 +101,7 @@ void read_pdb(InputState& s, std::istream& file, std::vector<std::string>& words
     iniseq(s);
     savsel(s, 0);  // the named selections of the previous molecule went with it
     v.nsstr = 0;   // and so did its structures
-    rewind(s, file);
+    file.rewind();
   }
 
   int nflexible = 0, nrigid = 0;
@@ -220,8 +190,7 @@ void readf(InputState& s, std::vector<std::string>& words, bool check) {
   } else if (r.action == "pdb") {
     // Coordinates always come from a file (plain or gzip, PDB or mmCIF), or from the bytes the caller holds.
     LoadedInput in = load_coordinates(s);
-    TextBuffer buffer(in.pdb_text, in.read_error);
-    std::istream text(&buffer);
+    PdbText text(in.pdb_text, in.read_error);
     read_pdb(s, text, words, unknown);
   } else {
     fatmsg(s, "Unknown file type " + strq(s, r.action) + ".");
