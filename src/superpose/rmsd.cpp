@@ -264,6 +264,44 @@ void svd(std::span<double> a_, int m, int n, int mp, int np, std::span<double> w
   }
 }
 
+BestRotation best_rotation(std::array<double, 9> c) {
+  // Determinant by cofactor expansion along the first row, before c is overwritten.
+  auto at = [&](int i, int j) { return c[(i - 1) + 3 * (j - 1)]; };
+  const double det = at(1, 1) * (at(2, 2) * at(3, 3) - at(2, 3) * at(3, 2)) -
+                     at(1, 2) * (at(2, 1) * at(3, 3) - at(2, 3) * at(3, 1)) +
+                     at(1, 3) * (at(2, 1) * at(3, 2) - at(2, 2) * at(3, 1));
+
+  std::array<double, 3> w{};
+  std::array<double, 9> v{};
+  svd(c, 3, 3, 3, 3, w, v);  // c now holds U
+
+  // Reflection guard: when the correlation is improper (det < 0), the smallest
+  // singular value changes sign so that the fit stays a proper rotation. Among
+  // equal minima only the last is flipped: flipping two of them would make the fit
+  // a reflection, flipping three a rotation that is not the best one.
+  std::array<double, 3> d{1.0, 1.0, 1.0};
+  if (det < 0.0) {
+    const double wmin = std::min({w[0], w[1], w[2]});
+    for (int i = 2; i >= 0; --i)
+      if (w[i] == wmin) {
+        d[i] = -1.0;
+        break;
+      }
+  }
+
+  // Rotation r(i,j) = sum_k V(i,k) d(k) U(j,k); it maps centred x onto centred y.
+  BestRotation best;
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i) {
+      double s = 0.0;
+      for (int k = 0; k < 3; ++k) s += v[i + 3 * k] * d[k] * c[j + 3 * k];
+      best.r[i + 3 * j] = s;
+    }
+  best.trace = w[0] * d[0] + w[1] * d[1] + w[2] * d[2];
+  return best;
+}
+
+
 double rmsd(std::span<double> x, std::span<const double> y, int n, int mode, std::span<double> z, int m) {
   if (n <= 3) return 0.0;
 
@@ -304,40 +342,9 @@ double rmsd(std::span<double> x, std::span<const double> y, int n, int mode, std
     c23 += a2 * b3;
     c33 += a3 * b3;
   }
-  std::array<double, 9> c{c11 / n, c21 / n, c31 / n, c12 / n, c22 / n, c32 / n, c13 / n, c23 / n, c33 / n};
+  const std::array<double, 9> c{c11 / n, c21 / n, c31 / n, c12 / n, c22 / n, c32 / n, c13 / n, c23 / n, c33 / n};
 
-  // Determinant by cofactor expansion along the first row, before c is overwritten.
-  auto at = [&](int i, int j) { return c[(i - 1) + 3 * (j - 1)]; };
-  const double det = at(1, 1) * (at(2, 2) * at(3, 3) - at(2, 3) * at(3, 2)) -
-                     at(1, 2) * (at(2, 1) * at(3, 3) - at(2, 3) * at(3, 1)) +
-                     at(1, 3) * (at(2, 1) * at(3, 2) - at(2, 2) * at(3, 1));
-
-  std::array<double, 3> w{};
-  std::array<double, 9> v{};
-  svd(c, 3, 3, 3, 3, w, v);  // c now holds U
-
-  // Reflection guard: when the correlation is improper (det < 0), the smallest
-  // singular value changes sign so that the fit stays a proper rotation. Among
-  // equal minima only the last is flipped: flipping two of them would make the fit
-  // a reflection, flipping three a rotation that is not the best one.
-  std::array<double, 3> d{1.0, 1.0, 1.0};
-  if (det < 0.0) {
-    const double wmin = std::min({w[0], w[1], w[2]});
-    for (int i = 2; i >= 0; --i)
-      if (w[i] == wmin) {
-        d[i] = -1.0;
-        break;
-      }
-  }
-
-  // Rotation r(i,j) = sum_k V(i,k) d(k) U(j,k); it maps centred x onto centred y.
-  std::array<double, 9> r{};
-  for (int j = 0; j < 3; ++j)
-    for (int i = 0; i < 3; ++i) {
-      double s = 0.0;
-      for (int k = 0; k < 3; ++k) s += v[i + 3 * k] * d[k] * c[j + 3 * k];
-      r[i + 3 * j] = s;
-    }
+  const std::array<double, 9> r = best_rotation(c).r;
 
   const double r11 = r[0], r21 = r[1], r31 = r[2], r12 = r[3], r22 = r[4], r32 = r[5], r13 = r[6], r23 = r[7],
                r33 = r[8];

@@ -1,0 +1,185 @@
+// The ensemble RMSD of armsd from additive statistics of atom groups.
+#include "superpose/moments.hpp"
+
+#include <array>
+#include <cmath>
+
+#include "superpose/rmsd.hpp"
+
+namespace veldrix {
+
+namespace {
+
+// Offset of the moments of members k <= j (0-based) among the pairs.
+std::size_t pair_index(int ns, int k, int j) {
+  return std::size_t(k) * std::size_t(ns) - std::size_t(k) * std::size_t(k - 1) / 2 + std::size_t(j - k);
+}
+
+}  // namespace
+
+void EnsembleMoments::prepare(const VokanData& v, const FArray<bool>& around) {
+  v_ = &v;
+  ns_ = std::max(v.nsstr, 0);
+  size_ = 1 + 3 * std::size_t(ns_) + 9 * std::size_t(ns_) * std::size_t(ns_ + 1) / 2;
+  base_.resize(std::size_t(ns_));
+  for (int k = 0; k < ns_; ++k) base_[std::size_t(k)] = v.coo.ptr(1, v.col(v.isstr(k + 1), 0));
+  usable_.assign(std::size_t(std::max(v.na, 0)) + 1, 1);
+  usable_[0] = 0;
+  for (int k = 0; k < ns_; ++k) {
+    const double* base = base_[std::size_t(k)];
+    for (int a = 1; a <= v.na; ++a) {
+      const double* c = base + 3 * std::size_t(a);
+      if (!(known_coordinate(c[0]) && known_coordinate(c[1]) && known_coordinate(c[2]))) usable_[std::size_t(a)] = 0;
+    }
+  }
+  centre_.assign(3 * std::size_t(ns_), 0.0);
+  int count = 0, first = 0;
+  const int limit = around.allocated() ? std::min(v.na, around.ubound()) : 0;
+  for (int a = std::max(1, around.allocated() ? around.lbound() : 1); a <= limit; ++a)
+    if (around(a) && usable(a)) {
+      if (first == 0) first = a;
+      ++count;
+      for (int k = 0; k < ns_; ++k)
+        for (int x = 0; x < 3; ++x) centre_[3 * std::size_t(k) + std::size_t(x)] += base_[std::size_t(k)][3 * std::size_t(a) + std::size_t(x)];
+    }
+  for (double& c : centre_) c = count > 0 ? c / count : 0.0;
+  m_.assign(9 * std::size_t(ns_) * std::size_t(ns_), 0.0);
+  r_.assign(9 * std::size_t(ns_), 0.0);
+  t_.assign(9 * std::size_t(ns_), 0.0);
+  c_.assign(3 * std::size_t(ns_), 0.0);
+  y_.assign(3 * std::size_t(ns_), 0.0);
+}
+
+void EnsembleMoments::add_atom(std::span<double> block, int a, double sign) {
+  const std::size_t ns = std::size_t(ns_);
+  double* y = y_.data();
+  for (std::size_t k = 0; k < ns; ++k)
+    for (std::size_t x = 0; x < 3; ++x) y[3 * k + x] = base_[k][3 * std::size_t(a) + x] - centre_[3 * k + x];
+  double* b = block.data();
+  b[0] += sign;
+  for (std::size_t k = 0; k < 3 * ns; ++k) b[1 + k] += sign * y[k];
+  double* p = b + 1 + 3 * ns;
+  for (std::size_t k = 0; k < ns; ++k) {
+    const double l0 = sign * y[3 * k], l1 = sign * y[3 * k + 1], l2 = sign * y[3 * k + 2];
+    for (std::size_t j = k; j < ns; ++j, p += 9) {
+      const double* r = y + 3 * j;
+      p[0] += l0 * r[0];
+      p[1] += l1 * r[0];
+      p[2] += l2 * r[0];
+      p[3] += l0 * r[1];
+      p[4] += l1 * r[1];
+      p[5] += l2 * r[1];
+      p[6] += l0 * r[2];
+      p[7] += l1 * r[2];
+      p[8] += l2 * r[2];
+    }
+  }
+}
+
+double EnsembleMoments::fit(std::span<const double> block, bool keep_rotations) {
+  const int ns = ns_;
+  const double n = block.empty() ? 0.0 : block[0];
+  if (ns < 2 || !(n >= 4.0)) return -1.0;
+  const double* sum = block.data() + 1;
+  const double* pairs = sum + 3 * std::size_t(ns);
+  for (int k = 0; k < 3 * ns; ++k) c_[std::size_t(k)] = sum[k] / n;
+  // Centred moments M(k, j)(a, b) = sum over the atoms of (x_k - c_k)(a) (x_j - c_j)(b), for every pair.
+  auto m = [&](int k, int j) { return m_.data() + 9 * (std::size_t(k) * std::size_t(ns) + std::size_t(j)); };
+  for (int k = 0; k < ns; ++k)
+    for (int j = k; j < ns; ++j) {
+      const double* s = pairs + 9 * pair_index(ns, k, j);
+      double* out = m(k, j);
+      double* mirror = m(j, k);
+      for (int b = 0; b < 3; ++b)
+        for (int a = 0; a < 3; ++a) {
+          const double value = s[a + 3 * b] - sum[3 * k + a] * c_[std::size_t(3 * j + b)];
+          out[a + 3 * b] = value;
+          mirror[b + 3 * a] = value;
+        }
+    }
+
+  // Every member onto member 1.
+  double* r = r_.data();
+  for (int x = 0; x < 9; ++x) r[x] = x % 4 == 0 ? 1.0 : 0.0;
+  for (int k = 1; k < ns; ++k) {
+    std::array<double, 9> corr;
+    const double* mk = m(k, 0);
+    for (int x = 0; x < 9; ++x) corr[std::size_t(x)] = mk[x] / n;
+    const BestRotation best = best_rotation(corr);
+    for (int x = 0; x < 9; ++x) r[9 * k + x] = best.r[std::size_t(x)];
+  }
+
+  // Every member onto the mean of the fitted members: N_k = sum_j M(k, j) R_j^T gives the
+  // correlation with the mean and, through trace(R_k N_k), the mean's own sum of squares.
+  std::vector<double>& own = y_;  // per member: sum of squares and the fit's trace
+  if (own.size() < 2 * std::size_t(ns)) own.resize(2 * std::size_t(ns));
+  double mean_squares = 0.0;
+  for (int k = 0; k < ns; ++k) {
+    std::array<double, 9> nk{};
+    for (int j = 0; j < ns; ++j) {
+      const double* mkj = m(k, j);
+      const double* rj = r + 9 * j;
+      for (int c = 0; c < 3; ++c)
+        for (int a = 0; a < 3; ++a)
+          nk[std::size_t(a + 3 * c)] += mkj[a] * rj[c] + mkj[a + 3] * rj[c + 3] + mkj[a + 6] * rj[c + 6];
+    }
+    double rn = 0.0;
+    for (int c = 0; c < 3; ++c)
+      for (int a = 0; a < 3; ++a) rn += r[9 * k + c + 3 * a] * nk[std::size_t(a + 3 * c)];
+    mean_squares += rn;
+    std::array<double, 9> corr;
+    for (int x = 0; x < 9; ++x) corr[std::size_t(x)] = nk[std::size_t(x)] / (n * ns);
+    const BestRotation best = best_rotation(corr);
+    if (keep_rotations)
+      for (int x = 0; x < 9; ++x) t_[9 * std::size_t(k) + std::size_t(x)] = best.r[std::size_t(x)];
+    const double* mkk = m(k, k);
+    own[2 * std::size_t(k)] = mkk[0] + mkk[4] + mkk[8];
+    own[2 * std::size_t(k) + 1] = best.trace;
+  }
+  mean_squares /= double(ns) * double(ns);
+  double total = 0.0;
+  for (int k = 0; k < ns; ++k) {
+    const double residual = own[2 * std::size_t(k)] + mean_squares - 2.0 * n * own[2 * std::size_t(k) + 1];
+    total += std::sqrt(std::max(residual, 0.0) / n);
+  }
+  return total / ns;
+}
+
+double EnsembleMoments::rmsd(std::span<const double> block) { return fit(block, false); }
+
+double EnsembleMoments::rmsd(std::span<const double> block, std::span<const int> atoms, FArray<double>& adisp) {
+  const VokanData& v = *v_;
+  const double value = fit(block, true);
+  if (!adisp.allocated() || adisp.lbound() != 1 || adisp.ubound() != v.na) adisp.allocate(Dim(v.na));
+  adisp.fill(0.0);
+  if (value < 0.0) return value;
+  const std::size_t ns = std::size_t(ns_);
+  std::vector<double> a(3 * ns);
+  for (const int atom : atoms) {
+    // Centred coordinates of the atom in every member, and its place in the mean of the fitted members.
+    double mean[3] = {0.0, 0.0, 0.0};
+    for (std::size_t k = 0; k < ns; ++k) {
+      const double* p = base_[k] + 3 * std::size_t(atom);
+      double* q = &a[3 * k];
+      for (std::size_t x = 0; x < 3; ++x) q[x] = p[x] - centre_[3 * k + x] - c_[3 * k + x];
+      const double* rk = &r_[9 * k];
+      for (std::size_t x = 0; x < 3; ++x) mean[x] += rk[x] * q[0] + rk[x + 3] * q[1] + rk[x + 6] * q[2];
+    }
+    for (double& x : mean) x /= double(ns);
+    double dist = 0.0;
+    for (std::size_t k = 0; k < ns; ++k) {
+      const double* q = &a[3 * k];
+      const double* tk = &t_[9 * k];
+      double d2 = 0.0;
+      for (std::size_t x = 0; x < 3; ++x) {
+        const double d = tk[x] * q[0] + tk[x + 3] * q[1] + tk[x + 6] * q[2] - mean[x];
+        d2 += d * d;
+      }
+      dist += std::sqrt(d2);
+    }
+    adisp(atom) = dist / double(ns);
+  }
+  return value;
+}
+
+}  // namespace veldrix
