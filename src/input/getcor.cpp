@@ -127,17 +127,43 @@ void finish_model(InputState& s, int mode, int unknown) {
     v.i0styp = 2;
     if (unknown <= 1) wrnmsg(s, plural(s, nf - defined, "free angle") + " not defined.");
   }
+  // A rigid model keeps its coordinates as read: the tree's frames are rebuilt by the
+  // next model that needs them.
+  if (v.i0styp == 2) return;
+  const auto keep_rigid = [&] {
+    v.i0styp = 2;
+    for (int a = 1; a <= na; ++a)
+      for (int x = 1; x <= 3; ++x) v.coo(x, v.col(0, a)) = d.saved[3 * std::size_t(a - 1) + std::size_t(x - 1)];
+  };
+  const double threshold = 0.003 * std::sqrt(double(v.nr)) * (mode == 2 ? 10.0 : 1.0);
+  d.saved.resize(3 * std::size_t(na));
+  for (int a = 1; a <= na; ++a)
+    for (int x = 1; x <= 3; ++x) d.saved[3 * std::size_t(a - 1) + std::size_t(x - 1)] = v.coo(x, v.col(0, a));
+  if (v.i0styp == 0) {
+    // Undecided: the model is flexible when the coordinates generated from its angles
+    // reproduce the coordinates as read. Those coordinates are the reference structure
+    // that gencor assembles, moved as a rigid body, so the reference alone tells a model
+    // that is rigid by a clear margin; one near the threshold or below it is judged
+    // on the generated coordinates themselves.
+    assemble_reference(v);
+    d.as_read.clear();
+    d.rebuilt.clear();
+    for (int a = 1; a <= na; ++a) {
+      const double* read = &d.saved[3 * std::size_t(a - 1)];
+      if (!has_coordinates(read)) continue;
+      d.as_read.insert(d.as_read.end(), read, read + 3);
+      d.rebuilt.insert(d.rebuilt.end(), {v.coo0(1, a), v.coo0(2, a), v.coo0(3, a)});
+    }
+    const int n = int(d.as_read.size() / 3);
+    double unused[3] = {0.0, 0.0, 0.0};
+    if (n > 3 && rmsd(d.rebuilt, d.as_read, n, 0, unused, 1) > threshold * (1.0 + 1.0e-6)) return keep_rigid();
+  }
   gencor(v);
-  if (v.i0styp == 1 || v.i0styp == 2) {
+  if (v.i0styp == 1) {
     gener(v);
     return;
   }
 
-  // Undecided: the model is flexible when the coordinates generated from its
-  // angles reproduce the coordinates as read.
-  d.saved.resize(3 * std::size_t(na));
-  for (int a = 1; a <= na; ++a)
-    for (int x = 1; x <= 3; ++x) d.saved[3 * std::size_t(a - 1) + std::size_t(x - 1)] = v.coo(x, v.col(0, a));
   v.i0styp = 1;
   gener(v);
   d.as_read.clear();
@@ -157,14 +183,9 @@ void finish_model(InputState& s, int mode, int unknown) {
   } else {
     double unused[3] = {0.0, 0.0, 0.0};
     const double deviation = rmsd(d.rebuilt, d.as_read, n, 0, unused, 1);
-    const double threshold = 0.003 * std::sqrt(double(v.nr)) * (mode == 2 ? 10.0 : 1.0);
     rigid = !(deviation <= threshold);
   }
-  if (rigid) {
-    v.i0styp = 2;
-    for (int a = 1; a <= na; ++a)
-      for (int x = 1; x <= 3; ++x) v.coo(x, v.col(0, a)) = d.saved[3 * std::size_t(a - 1) + std::size_t(x - 1)];
-  }
+  if (rigid) keep_rigid();
 }
 
 }  // namespace

@@ -237,6 +237,8 @@ void tree(VokanData& v, const FArray<bool>& free) {
   gencor(v);
 }
 
+void assemble_reference(VokanData& v) { assemble(v); }
+
 void gencor(VokanData& v) {
   const int nf = v.ndfree, na = v.na;
   assemble(v);
