@@ -42,17 +42,25 @@ double pythag(double a, double b) {
   return absb * std::sqrt(1.0 + r * r);
 }
 
-void svd(std::span<double> a_, int m, int n, int mp, int np, std::span<double> w_, std::span<double> v_) {
+namespace {
+
+// The decomposition for any size (Fixed = 0) or for 3 x 3 matrices stored 3 x 3 (Fixed = 3),
+// where the sizes are constants the compiler unrolls the loops with: the same operations
+// in the same order.
+template <int Fixed>
+void svd_impl(std::span<double> a_, int m_, int n_, int mp_, int np_, std::span<double> w_, std::span<double> v_) {
+  const int m = Fixed != 0 ? Fixed : m_, n = Fixed != 0 ? Fixed : n_;
+  const int mp = Fixed != 0 ? Fixed : mp_, np = Fixed != 0 ? Fixed : np_;
   if (m < 1 || n < 1) return;
   const Mat a{a_.data(), mp};
   const Mat v{v_.data(), np};
   const Vec w{w_.data()};
 
   // The super-diagonal work vector: on the stack for the sizes this program uses.
-  std::array<double, 101> rv1_small{};
+  std::array<double, Fixed != 0 ? Fixed + 1 : 101> rv1_small{};
   std::vector<double> rv1_large;
   double* rv1 = rv1_small.data();
-  if (n > 100) {
+  if (Fixed == 0 && n > 100) {
     rv1_large.assign(std::size_t(n) + 1, 0.0);
     rv1 = rv1_large.data();
   }
@@ -264,6 +272,12 @@ void svd(std::span<double> a_, int m, int n, int mp, int np, std::span<double> w
   }
 }
 
+}  // namespace
+
+void svd(std::span<double> a, int m, int n, int mp, int np, std::span<double> w, std::span<double> v) {
+  svd_impl<0>(a, m, n, mp, np, w, v);
+}
+
 BestRotation best_rotation(std::array<double, 9> c) {
   // Determinant by cofactor expansion along the first row, before c is overwritten.
   auto at = [&](int i, int j) { return c[(i - 1) + 3 * (j - 1)]; };
@@ -273,7 +287,7 @@ BestRotation best_rotation(std::array<double, 9> c) {
 
   std::array<double, 3> w{};
   std::array<double, 9> v{};
-  svd(c, 3, 3, 3, 3, w, v);  // c now holds U
+  svd_impl<3>(c, 3, 3, 3, 3, w, v);  // c now holds U
 
   // Reflection guard: when the correlation is improper (det < 0), the smallest
   // singular value changes sign so that the fit stays a proper rotation. Among
