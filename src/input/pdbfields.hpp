@@ -28,6 +28,9 @@ class PdbText {
   explicit PdbText(std::string_view text, bool fails = false) : text_(text), fails_(fails) {}
   bool next(std::string_view& line);
   bool bad() const { return bad_; }
+  // Bytes of the text read so far, and in all.
+  std::size_t position() const { return pos_; }
+  std::size_t size() const { return text_.size(); }
   void rewind() {
     pos_ = 0;
     bad_ = ended_ = false;

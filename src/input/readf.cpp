@@ -79,6 +79,21 @@ void make_room(VokanData& v, int m, int& planned) {
   if (m > cap) alostr(v, std::max(m, 2 * cap), 1);
 }
 
+// Room for all models at once, from the size of the second model's text: NMR files repeat one
+// model's records, so the text left holds about that many more. Only a size that the fill
+// check could still accept is given; growing stays for files that do not keep to the rule.
+void presize(VokanData& v, const PdbText& text, std::size_t after_first, long long positions) {
+  const std::size_t after_second = text.position();
+  if (after_second <= after_first || after_second >= text.size()) return;
+  const std::size_t span = after_second - after_first;
+  const std::size_t rest = text.size() - after_second;
+  const double models = 2.0 + double(rest / span);
+  // Every further position needs a record of at least atom_record_width characters and a line end.
+  const double more = double(rest) / double(atom_record_width + 1);
+  if (models > 1.0e6 || !models_fit(int(models), v.na, positions + (long long)(more))) return;
+  if (int(models) + 1 > v.structure_capacity()) alostr(v, int(models) + 1, 0);
+}
+
 void check_fill(InputState& s, int models, long long positions) {
   const VokanData& v = s.vokandata;
   if (models_fit(models, v.na, positions)) return;
@@ -129,12 +144,15 @@ void read_pdb(InputState& s, PdbText& file, std::vector<std::string>& words, int
     int state = 0;
     int m = 0;
     long long positions = 0;
+    std::size_t after_first = 0;
     do {
       ++m;
       v.i0styp = kind;
       getcor(s, file, mode, r.chains, state, unknown);
       positions += s.pdbread.stored;
       check_fill(s, m, positions);
+      if (m == 1) after_first = file.position();
+      if (m == 2 && state != -1 && v.nsstr == 1) presize(v, file, after_first, positions);
       make_room(v, std::max(m, v.nsstr + 1), planned);
       copstr(v, 0, m);
       ++v.nsstr;
