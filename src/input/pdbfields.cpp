@@ -73,6 +73,27 @@ std::optional<int> int_columns(std::string_view line, std::size_t a, std::size_t
 
 std::optional<double> real_columns(std::string_view line, std::size_t a, std::size_t b, int implied) {
   const std::string_view f = columns_view(line, a, b);
+  // The usual form first: leading blanks, a minus sign, digits, a point and digits to the field's end.
+  {
+    const std::size_t len = f.size();
+    std::size_t i = 0;
+    while (i < len && f[i] == ' ') ++i;
+    const bool negative = i < len && f[i] == '-';
+    if (negative) ++i;
+    std::int64_t m = 0;
+    const std::size_t start = i;
+    while (i < len && f[i] >= '0' && f[i] <= '9') m = m * 10 + (f[i++] - '0');
+    const std::size_t whole = i - start;
+    if (i < len && f[i] == '.' && whole > 0) {
+      const std::size_t point = ++i;
+      while (i < len && f[i] >= '0' && f[i] <= '9') m = m * 10 + (f[i++] - '0');
+      const std::size_t fraction = i - point;
+      if (i == len && whole + fraction <= 15) {
+        const double value = double(m) / powers_of_ten[fraction];
+        return negative ? -value : value;
+      }
+    }
+  }
   // Blanks anywhere, a sign first, then at most 15 digits with at most one point: the
   // integer of the digits divided by a power of ten is the correctly rounded value,
   // as the general reader gives it.

@@ -101,7 +101,8 @@ void perform_clustering(SuperposeState& s, std::span<LevelRecord> levels, std::s
       if (bi.empty()) gather(before.row(i), bi);
       if (bj.empty()) gather(before.row(j), bj);
       for (std::size_t x = 0; x < bi.size(); ++x) bi[x] += bj[x];
-      next.push_back(em.rmsd(bi));
+      const std::optional<double> value = em.rmsd(bi);
+      next.push_back(value ? *value : cluster_rmsd(s, level.row(1), core, axis, sel, touched));
       next_blocks.push_back(std::move(bi));
     } else {
       next.push_back(cluster_rmsd(s, level.row(1), core, axis, sel, touched));

@@ -15,6 +15,48 @@ std::size_t pair_index(int ns, int k, int j) {
   return std::size_t(k) * std::size_t(ns) - std::size_t(k) * std::size_t(k - 1) / 2 + std::size_t(j - k);
 }
 
+// The largest value of trace(r c) over proper rotations r (the trace of best_rotation): the
+// largest eigenvalue of Horn's 4 x 4 matrix of c, by Newton's method on its characteristic
+// polynomial from above (as in Theobald's QCP). A negative value when that eigenvalue lies
+// too close to the next for the result to be as accurate as the decomposition's.
+double max_trace(const std::array<double, 9>& c) {
+  const double sxx = c[0], syx = c[1], szx = c[2], sxy = c[3], syy = c[4], szy = c[5], sxz = c[6], syz = c[7],
+               szz = c[8];
+  const double k[4][4] = {{sxx + syy + szz, syz - szy, szx - sxz, sxy - syx},
+                          {syz - szy, sxx - syy - szz, sxy + syx, szx + sxz},
+                          {szx - sxz, sxy + syx, -sxx + syy - szz, syz + szy},
+                          {sxy - syx, szx + sxz, syz + szy, -sxx - syy + szz}};
+  double squares = 0.0;
+  for (const double x : c) squares += x * x;
+  if (!(squares > 0.0) || !std::isfinite(squares)) return -1.0;
+  const double det = sxx * (syy * szz - syz * szy) - sxy * (syx * szz - syz * szx) + sxz * (syx * szy - syy * szx);
+  const double a0 = k[0][0] * k[1][1] - k[0][1] * k[1][0], a1 = k[0][0] * k[1][2] - k[0][2] * k[1][0];
+  const double a2 = k[0][0] * k[1][3] - k[0][3] * k[1][0], a3 = k[0][1] * k[1][2] - k[0][2] * k[1][1];
+  const double a4 = k[0][1] * k[1][3] - k[0][3] * k[1][1], a5 = k[0][2] * k[1][3] - k[0][3] * k[1][2];
+  const double b0 = k[2][0] * k[3][1] - k[2][1] * k[3][0], b1 = k[2][0] * k[3][2] - k[2][2] * k[3][0];
+  const double b2 = k[2][0] * k[3][3] - k[2][3] * k[3][0], b3 = k[2][1] * k[3][2] - k[2][2] * k[3][1];
+  const double b4 = k[2][1] * k[3][3] - k[2][3] * k[3][1], b5 = k[2][2] * k[3][3] - k[2][3] * k[3][2];
+  const double c0 = a0 * b5 - a1 * b4 + a2 * b3 + a3 * b2 - a4 * b1 + a5 * b0;
+  const double c1 = -8.0 * det, c2 = -2.0 * squares;
+  // The sum of the singular values is at most sqrt(3) times their root sum of squares.
+  double lambda = std::sqrt(3.0 * squares);
+  double slope = 0.0;
+  for (int it = 0; it < 100; ++it) {
+    const double l2 = lambda * lambda;
+    const double p = (l2 + c2) * l2 + c1 * lambda + c0;
+    slope = (4.0 * l2 + 2.0 * c2) * lambda + c1;
+    if (!(slope > 0.0)) return -1.0;
+    const double next = lambda - p / slope;
+    if (!(next < lambda)) break;
+    lambda = next;
+  }
+  // Rounding in the polynomial's value near the root, over its slope there.
+  const double l2 = lambda * lambda;
+  const double size = l2 * l2 + std::fabs(c2) * l2 + std::fabs(c1) * lambda + std::fabs(c0);
+  if (!(size * 1.0e-16 <= 1.0e-14 * lambda * slope)) return -1.0;
+  return lambda;
+}
+
 }  // namespace
 
 void EnsembleMoments::prepare(const VokanData& v, const FArray<bool>& around) {
@@ -76,7 +118,7 @@ void EnsembleMoments::add_atom(std::span<double> block, int a, double sign) {
   }
 }
 
-double EnsembleMoments::fit(std::span<const double> block, bool keep_rotations) {
+std::optional<double> EnsembleMoments::fit(std::span<const double> block, bool keep_rotations) {
   const int ns = ns_;
   const double n = block.empty() ? 0.0 : block[0];
   if (ns < 2 || !(n >= 4.0)) return -1.0;
@@ -129,30 +171,37 @@ double EnsembleMoments::fit(std::span<const double> block, bool keep_rotations) 
     mean_squares += rn;
     std::array<double, 9> corr;
     for (int x = 0; x < 9; ++x) corr[std::size_t(x)] = nk[std::size_t(x)] / (n * ns);
-    const BestRotation best = best_rotation(corr);
-    if (keep_rotations)
-      for (int x = 0; x < 9; ++x) t_[9 * std::size_t(k) + std::size_t(x)] = best.r[std::size_t(x)];
+    double trace = keep_rotations ? -1.0 : max_trace(corr);
+    if (trace < 0.0) {
+      const BestRotation best = best_rotation(corr);
+      if (keep_rotations)
+        for (int x = 0; x < 9; ++x) t_[9 * std::size_t(k) + std::size_t(x)] = best.r[std::size_t(x)];
+      trace = best.trace;
+    }
     const double* mkk = m(k, k);
     own[2 * std::size_t(k)] = mkk[0] + mkk[4] + mkk[8];
-    own[2 * std::size_t(k) + 1] = best.trace;
+    own[2 * std::size_t(k) + 1] = trace;
   }
   mean_squares /= double(ns) * double(ns);
   double total = 0.0;
   for (int k = 0; k < ns; ++k) {
-    const double residual = own[2 * std::size_t(k)] + mean_squares - 2.0 * n * own[2 * std::size_t(k) + 1];
-    total += std::sqrt(std::max(residual, 0.0) / n);
+    const double squares = own[2 * std::size_t(k)] + mean_squares;
+    const double residual = squares - 2.0 * n * own[2 * std::size_t(k) + 1];
+    if (!(residual * 1.0e6 >= squares)) return std::nullopt;
+    total += std::sqrt(residual / n);
   }
   return total / ns;
 }
 
-double EnsembleMoments::rmsd(std::span<const double> block) { return fit(block, false); }
+std::optional<double> EnsembleMoments::rmsd(std::span<const double> block) { return fit(block, false); }
 
-double EnsembleMoments::rmsd(std::span<const double> block, std::span<const int> atoms, FArray<double>& adisp) {
+std::optional<double> EnsembleMoments::rmsd(std::span<const double> block, std::span<const int> atoms,
+                                            FArray<double>& adisp) {
   const VokanData& v = *v_;
-  const double value = fit(block, true);
+  const std::optional<double> value = fit(block, true);
+  if (!value || *value < 0.0) return value;
   if (!adisp.allocated() || adisp.lbound() != 1 || adisp.ubound() != v.na) adisp.allocate(Dim(v.na));
   adisp.fill(0.0);
-  if (value < 0.0) return value;
   const std::size_t ns = std::size_t(ns_);
   std::vector<double> a(3 * ns);
   for (const int atom : atoms) {

@@ -8,6 +8,7 @@
 // only in rounding.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -39,15 +40,19 @@ class EnsembleMoments {
 
   // armsd's value for the atoms the statistics hold: the mean RMSD of the members to
   // their mean structure after fitting every member onto member 1, averaging, and fitting
-  // every member onto the mean; -1.0 with fewer than 4 atoms or 2 members.
-  double rmsd(std::span<const double> block);
+  // every member onto the mean; -1.0 with fewer than 4 atoms or 2 members. Each squared
+  // RMSD is a difference of sums of squares, whose rounding grows with their ratio to it:
+  // nullopt when that ratio passes 10^6 (an RMSD below a thousandth of the atoms' spread),
+  // where armsd itself must be asked.
+  std::optional<double> rmsd(std::span<const double> block);
 
   // The same; also armsd's adisp: the mean distance of each of `atoms` (the atoms the
-  // statistics hold) to the mean structure after the fits, 0 for every other atom.
-  double rmsd(std::span<const double> block, std::span<const int> atoms, FArray<double>& adisp);
+  // statistics hold) to the mean structure after the fits, 0 for every other atom
+  // (adisp is left alone with nullopt).
+  std::optional<double> rmsd(std::span<const double> block, std::span<const int> atoms, FArray<double>& adisp);
 
  private:
-  double fit(std::span<const double> block, bool keep_rotations);
+  std::optional<double> fit(std::span<const double> block, bool keep_rotations);
 
   const VokanData* v_ = nullptr;
   int ns_ = 0;

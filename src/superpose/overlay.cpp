@@ -142,8 +142,9 @@ void ovrlay(SuperposeState& state, const FArray<bool>& keep, double gap, double 
 
   // The ensemble RMSD of a selection comes from additive statistics where they suit the
   // ensemble: those of the whole selection are kept, and a trial removal takes one
-  // residue's atoms out of a copy. Otherwise armsd runs on a trial selection, which
-  // equals s except while one residue is taken out of it.
+  // residue's atoms out of a copy. Otherwise (and where the statistics cannot give
+  // armsd's value closely) armsd runs on a trial selection, which equals s except while
+  // one residue is taken out of it.
   const bool moments = EnsembleMoments::suits(v.nsstr);
   EnsembleMoments& em = state.moments;
   std::vector<double> total, trial;
@@ -157,16 +158,13 @@ void ovrlay(SuperposeState& state, const FArray<bool>& keep, double gap, double 
     total.assign(em.size(), 0.0);
     for (int r = 1; r <= nr; ++r)
       if (f(r)) take(total, r, 1.0);
-  } else {
-    trial_sel = s;
   }
+  trial_sel = s;
   std::vector<int> atoms;
 
   const auto drop = [&](int r) {
     if (moments) take(total, r, -1.0);
-    for (int a = first(r); a <= last(r); ++a) s(a) = false;
-    if (!moments)
-      for (int a = first(r); a <= last(r); ++a) trial_sel(a) = false;
+    for (int a = first(r); a <= last(r); ++a) s(a) = trial_sel(a) = false;
     f(r) = false;
     --nres;
   };
@@ -174,7 +172,7 @@ void ovrlay(SuperposeState& state, const FArray<bool>& keep, double gap, double 
     if (moments) {
       trial = total;
       take(trial, r, -1.0);
-      return em.rmsd(trial);
+      if (const std::optional<double> value = em.rmsd(trial)) return *value;
     }
     for (int a = first(r); a <= last(r); ++a) trial_sel(a) = false;
     const double value = armsd(state, trial_sel);
@@ -183,11 +181,13 @@ void ovrlay(SuperposeState& state, const FArray<bool>& keep, double gap, double 
   };
   // armsd of s; also refreshes adisp.
   const auto rmsd_of_s = [&]() {
-    if (!moments) return armsd(state, s);
-    atoms.clear();
-    for (int a = 1; a <= v.na; ++a)
-      if (s(a) && em.usable(a)) atoms.push_back(a);
-    return em.rmsd(total, atoms, v.adisp);
+    if (moments) {
+      atoms.clear();
+      for (int a = 1; a <= v.na; ++a)
+        if (s(a) && em.usable(a)) atoms.push_back(a);
+      if (const std::optional<double> value = em.rmsd(total, atoms, v.adisp)) return *value;
+    }
+    return armsd(state, s);
   };
 
   for (;;) {
