@@ -200,9 +200,14 @@ void readf(InputState& s, std::vector<std::string>& words, bool check) {
     params(s, words, "append");
     if (!option(s, "append")) v.naa = v.nattyp = v.maxdih = v.maxat = 0;
     const int before = v.naa;
-    getlib(s, check ? &file : nullptr);
-    v.nr = 0;
-    libchk(s);
+    if (!check && !v.attyp.allocated() && !v.aanam.allocated()) {
+      load_builtin_library(s);  // checked when it was first read
+      v.nr = 0;
+    } else {
+      getlib(s, check ? &file : nullptr);
+      v.nr = 0;
+      libchk(s);
+    }
     if (check)
       putlin(s, 2, "Library file " + strq(s, r.filnam) + " read, " + plural(s, v.naa - before, "residue type") + ".");
   } else if (r.action == "pdb") {
