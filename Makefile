@@ -1,7 +1,7 @@
 # Set-up commands for a fresh Debian machine:
 #   make run    install what the build needs (as root), build, run the bundled example
-#   make test   build and run every test: normal, AddressSanitizer + UndefinedBehaviorSanitizer,
-#               and the concurrent analyses under ThreadSanitizer
+#   make test   build and run every test: normal (with the Python module and its pytest suite),
+#               AddressSanitizer + UndefinedBehaviorSanitizer, and the concurrent analyses under ThreadSanitizer
 #   make check  build and run the tests in the normal build only (quick, for development)
 #   make bench  time the release build on the large ensembles (see bench/)
 
@@ -10,6 +10,8 @@ BUILD   ?= build
 ASAN    ?= build-asan
 TSAN    ?= build-tsan
 EXAMPLE ?= examples/1d3z.pdb
+# Debian's Python, for which pybind11 and pytest are installed (another python3 may come first on PATH).
+PYTHON  ?= /usr/bin/python3
 
 .PHONY: all deps build run test check asan tsan bench clean
 
@@ -19,7 +21,7 @@ deps:
 	@tools/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELDRIX_PYTHON=ON -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -46,4 +48,4 @@ bench: deps
 	bench/run.sh
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN) build-release
+	rm -rf $(BUILD) $(ASAN) $(TSAN) build-release build-python

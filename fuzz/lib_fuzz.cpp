@@ -1,14 +1,16 @@
 // Fuzz harness: a residue library text through the reader and the check, then a
 // small molecule of its residue types through sequence construction, model reading
-// and the range analysis.
+// and the range analysis, in the same session.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "driver/driver.hpp"
 #include "driver/run_script.hpp"
 #include "fuzz_support.hpp"
 #include "molecule/library.hpp"
@@ -32,8 +34,7 @@ std::string atom_record(int serial, std::string_view atom, std::string_view resi
 // Two models of a chain of three residues made of the first (up to three) residue
 // types of the loaded library, every own atom at its library position shifted
 // along x per residue, the second model displaced a little.
-std::string molecule_text() {
-  const VokanData& v = vokandata;
+std::string molecule_text(const VokanData& v) {
   std::vector<int> types;
   for (int t = 1; t <= v.naa && types.size() < 3; ++t)
     if (same(v.aatyp(t), "RESID") && !is_blank(v.aanam(t))) types.push_back(t);
@@ -58,32 +59,33 @@ std::string molecule_text() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  static const fuzz::ScratchDir dir;
   if (size > fuzz::max_input) return 0;
   const std::string data(reinterpret_cast<const char*>(bytes), size);
 
-  fuzz::reset_everything();
-  fuzz::start_interpreter();
-  if (!fuzz::run([&] {
-        std::istringstream in(data);
-        getlib(&in);
-        libchk();
-      }))
+  Session s;
+  std::optional<Stop> stop = fuzz::run([&] {
+    std::istringstream in(data);
+    getlib(s, &in);
+    libchk(s);
+  });
+  if (stop) {
+    fuzz::show(s, stop);
     return 0;
+  }
 
   // The molecule step keeps each run short: at most three residue types.
-  const std::string text = molecule_text();
-  if (text.empty() || vokandata.maxat > 200) return 0;
-  const std::string path = dir.write("molecule.pdb", text);
-  const fuzz::RunOutput output;
-  const bool completed = fuzz::run([&] {
-    std::vector<std::string> param{"pdb", path, "unknown=skip", "chains=*"};
-    readf(param, true);
+  const std::string text = molecule_text(s.vokandata);
+  if (text.empty() || s.vokandata.maxat > 200) return 0;
+  s.readdata.content = text;
+  stop = fuzz::run([&] {
+    std::vector<std::string> param{"pdb", "molecule.pdb", "unknown=skip", "chains=*"};
+    readf(s, param, true);
     param = {"select", "BACKBONE ALL / WITHCOORDALL - &DUMMY"};
-    atoms(param);
-    param = overlay_command(DriverState{});
-    structures(param);
+    atoms(s, param);
+    param = overlay_command(Options{});
+    structures(s, param);
   });
-  output.check(!completed);
+  fuzz::show(s, stop);
+  fuzz::check_output(s, stop);
   return 0;
 }

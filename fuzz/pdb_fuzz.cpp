@@ -1,8 +1,12 @@
-// Fuzz harness: a PDB file through the whole run (sequence, models, backbone selection, range analysis).
+// Fuzz harness: a structure file through the whole run (sequence, models, backbone selection, range analysis).
 //
-// The input is the file. A first line of the form "VELDRIX <flags>" is handed to
-// the flag reader as well (the coordinate reader ignores such a line), so that
-// the analysis is also exercised with other ranges and tuning values.
+// The input is the file, handed to the read command as bytes in memory (plain or gzip,
+// PDB or mmCIF, as a file would be). A first line of the form "VELDRIX <flags>" is handed
+// to the flag reader as well (the coordinate reader ignores such a line), so that the
+// analysis is also exercised with other ranges and tuning values. An input of odd length
+// is read with today's residue and atom names mapped to the library's (Names::modern),
+// one of even length with its names as they are: a final empty line switches.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,20 +25,9 @@ using namespace veldrix;
 
 namespace {
 
-// The data model right after the built-in library was read, taken once.
-const VokanData& library_state() {
-  static const VokanData state = [] {
-    fuzz::reset_everything();
-    fuzz::start_interpreter();
-    std::vector<std::string> words{"lib", ""};
-    if (!fuzz::run([&] { readf(words, false); })) std::abort();
-    return vokandata;
-  }();
-  return state;
-}
-
-// Flags from a leading "VELDRIX ..." line, or the defaults.
-std::optional<DriverState> flags(std::string_view data) {
+// Options from a leading "VELDRIX ..." line, or the defaults; nullopt when the flag
+// reader stops (it printed a fatal message, the help or the usage text).
+std::optional<Options> flags(std::string_view data) {
   constexpr std::string_view head = "VELDRIX ";
   std::vector<std::string> args;
   if (starts_with(data, head)) {
@@ -47,36 +40,39 @@ std::optional<DriverState> flags(std::string_view data) {
     }
   }
   args.push_back("input.pdb");
-  DriverState st;
-  if (!fuzz::run([&] { st = read_arguments(args, std::nullopt); })) return std::nullopt;
-  st.libpath.clear();
-  return st;
+  CommandState s;
+  Options o;
+  const std::optional<Stop> stop = fuzz::run([&] { read_arguments(s, args, std::nullopt, o); });
+  fuzz::show(s, stop);
+  if (stop) return std::nullopt;
+  // The library was read before: a library flag names no file of this run.
+  o.library.clear();
+  return o;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  static const fuzz::ScratchDir dir;
   if (size > fuzz::max_input) return 0;
   const std::string_view data(reinterpret_cast<const char*>(bytes), size);
-  const VokanData& library = library_state();
+  const Session& library = fuzz::library_session();
+  const std::optional<Options> o = flags(data);
+  if (!o) return 0;
 
-  fuzz::reset_everything();
-  const std::optional<DriverState> st = flags(data);
-  if (!st) return 0;
-  fuzz::start_interpreter();
-  vokandata = library;
-  const std::string path = dir.write("input.pdb", data);
-
-  const fuzz::RunOutput output;
-  const bool completed = fuzz::run([&] {
-    std::vector<std::string> param{"pdb", path, "unknown=skip", "chains=*"};
-    readf(param, true);
-    param = {"select", "BACKBONE " + std::string(rtrim(st->res_range)) + " / WITHCOORDALL - &DUMMY"};
-    atoms(param);
-    param = overlay_command(*st);
-    structures(param);
+  Session s = library;
+  s.readdata.content = data;
+  s.readdata.names = size % 2 == 1 ? Names::modern : Names::library;
+  // The run script after its library step.
+  const std::optional<Stop> stop = fuzz::run([&] {
+    std::vector<std::string> param{"pdb", "input.pdb", "unknown=skip", "chains=*"};
+    readf(s, param, true);
+    const std::string range = o->range.empty() ? "ALL" : ":" + o->range;
+    param = {"select", "BACKBONE " + std::string(rtrim(range)) + " / WITHCOORDALL - &DUMMY"};
+    atoms(s, param);
+    param = overlay_command(*o);
+    structures(s, param);
   });
-  output.check(!completed);
+  fuzz::show(s, stop);
+  fuzz::check_output(s, stop);
   return 0;
 }

@@ -5,34 +5,30 @@
 // command; further lines are extra words of the atoms command.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_support.hpp"
+#include "input/extseq.hpp"
 #include "molecule/sequence.hpp"
 #include "rmsd_var/structures.hpp"
 #include "select/atoms.hpp"
+#include "select/select.hpp"
 #include "util/text.hpp"
 
 using namespace veldrix;
 
 namespace {
 
-struct Molecule {
-  VokanData data;
-  SelectData store;
-};
-
 // Residues A1 ALA, A2 GLY, A3 SER, B7 LYS, B8 TRP from the built-in library; structure 2
 // lacks the coordinates of a few atoms.
-const Molecule& molecule() {
-  static const Molecule m = [] {
-    fuzz::reset_everything();
-    fuzz::start_interpreter();
-    std::vector<std::string> words{"lib", ""};
-    if (!fuzz::run([&] { readf(words, false); })) std::abort();
+const Session& molecule() {
+  static const Session m = [] {
+    Session s = fuzz::library_session();
     const char* records =
         "ATOM      1  N   ALA A   1       0.000   0.000   0.000\n"
         "ATOM      2  N   GLY A   2       0.000   0.000   0.000\n"
@@ -40,20 +36,22 @@ const Molecule& molecule() {
         "ATOM      4  N   LYS B   7       0.000   0.000   0.000\n"
         "ATOM      5  N   TRP B   8       0.000   0.000   0.000\n";
     std::istringstream in(records);
-    if (!fuzz::run([&] {
-          extseq(in, 3, "*", 0);
-          iniseq();
+    if (fuzz::run([&] {
+          extseq(s, in, 3, "*", 0);
+          iniseq(s);
         }))
       std::abort();
-    VokanData& v = vokandata;
-    alostr(2, 1);
-    copstr(0, 1);
-    copstr(0, 2);
+    VokanData& v = s.vokandata;
+    alostr(v, 2, 1);
+    copstr(v, 0, 1);
+    copstr(v, 0, 2);
     v.nsstr = 2;
     v.isstr(1) = 1;
     v.isstr(2) = 2;
     for (int a = 1; a <= v.na; a += 7) v.coo(1, v.col(2, a)) = unknown_value;
-    return Molecule{v, selectdata};
+    s.printdata.lines.clear();
+    s.printdata.warnings.clear();
+    return s;
   }();
   return m;
 }
@@ -63,27 +61,29 @@ const Molecule& molecule() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   if (size > 4096) return 0;
   const std::string_view data(reinterpret_cast<const char*>(bytes), size);
-  const Molecule& m = molecule();
+  const Session& m = molecule();
   const std::vector<std::string> lines = fuzz::split_lines(data, 4);
 
-  fuzz::reset_everything();
-  fuzz::start_interpreter();
-  vokandata = m.data;
-  selectdata = m.store;
-
-  fuzz::run([&] {
+  Session s = m;
+  std::optional<Stop> stop = fuzz::run([&] {
     FArray<bool> mask;
     bool error = false;
-    select(lines[0], mask, 1, error);
+    select(s, lines[0], mask, 1, error);
   });
-  fuzz::run([&] {
+  fuzz::show(s, stop);
+  s.printdata.lines.clear();
+  stop = fuzz::run([&] {
     std::vector<std::string> words{"select"};
     words.insert(words.end(), lines.begin(), lines.end());
-    atoms(words);
+    atoms(s, words);
   });
-  fuzz::run([&] {
+  fuzz::show(s, stop);
+  s.printdata.lines.clear();
+  stop = fuzz::run([&] {
     std::vector<std::string> words{"overlay", "keep=" + lines[0]};
-    read_structures_command(words);
+    FArray<bool> keep;
+    read_structures_command(s, words, keep);
   });
+  fuzz::show(s, stop);
   return 0;
 }

@@ -91,7 +91,6 @@ class TempDir {
   }
   const std::filesystem::path& path() const { return path_; }
   std::string path(const std::string& name) const { return (path_ / name).string(); }
-  // Writes a file into the directory and returns its path.
   std::string write(const std::string& name, const std::string& content) const {
     std::ofstream(path_ / name, std::ios::binary) << content;
     return path(name);
@@ -177,7 +176,6 @@ inline void make_molecule(VokanData& v, int nres, int per, int nstr) {
   for (int k = 1; k <= nstr; ++k) v.isstr(k) = k;
 }
 
-// Coordinates of atom a in structure s.
 inline void set_xyz(VokanData& v, int s, int a, double x, double y, double z) {
   v.coo(1, v.col(s, a)) = x;
   v.coo(2, v.col(s, a)) = y;

@@ -41,17 +41,13 @@ std::optional<double> plain_number(std::string_view text, bool whole) {
   return std::strtod(std::string(text).c_str(), nullptr);
 }
 
-// The run writes reals as "%5.2f" into its command: a value whose text is longer does not fit.
 double real_option(std::string_view option, const std::string& value) {
   const std::optional<double> x = plain_number(value, false);
   if (!x) refuse(option, value, "is not a number");
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%5.2f", *x);
-  if (*x < 0.0 || std::string_view(buf).size() > 5) refuse(option, value, "is outside 0..99.99");
+  if (!real_fits(*x)) refuse(option, value, "is outside " + std::string(real_limits));
   return *x;
 }
 
-// The run writes integers as two digits.
 int integer_option(std::string_view option, const std::string& value, int low, int high) {
   if (plain_number(value, false) && !plain_number(value, true)) refuse(option, value, "is not a whole number");
   const std::optional<double> x = plain_number(value, true);
@@ -72,39 +68,6 @@ std::string usage_line() {
 }
 
 }  // namespace
-
-std::string widen_range(std::string_view range) {
-  if (range == "all" || range == "ALL") return "";
-  auto widen_bound = [](std::string_view bound) {
-    const bool has_chain = bound.empty() || (bound[0] >= 'A' && bound[0] <= 'Z') ||
-                           (bound[0] >= 'a' && bound[0] <= 'z') || bound[0] == '?' || bound[0] == '*';
-    return has_chain ? std::string(bound) : "?" + std::string(bound);
-  };
-  std::string out;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = range.find(',', start);
-    const std::string_view item = range.substr(start, comma == std::string_view::npos ? comma : comma - start);
-    // The analysis splits an item at ".." first, else at its first '-'.
-    std::size_t sep = item.find("..");
-    std::size_t width = 2;
-    if (sep == std::string_view::npos) {
-      sep = item.find('-');
-      width = 1;
-    }
-    if (sep == std::string_view::npos) {
-      out += widen_bound(item);
-    } else {
-      out += widen_bound(item.substr(0, sep));
-      out += item.substr(sep, width);
-      out += widen_bound(item.substr(sep + width));
-    }
-    if (comma == std::string_view::npos) break;
-    out += ',';
-    start = comma + 1;
-  }
-  return out;
-}
 
 int available_cores() {
   cpu_set_t set;
@@ -184,9 +147,9 @@ std::variant<BatchOptions, CommandEnd> parse_command_line(std::span<const std::s
     opt.analysis.decrease = real_option("--decrease", decrease);
     opt.analysis.absdecrease = real_option("--absdecrease", absdecrease);
     opt.analysis.upper_rmsd = real_option("--upper-rmsd", upper);
-    opt.analysis.gapwidth = integer_option("--gap-width", gapwidth, 0, 99);
-    opt.analysis.buffer = integer_option("--buffer", buffer, 0, 99);
-    opt.analysis.minimum = integer_option("--minimum", minimum, 0, 99);
+    opt.analysis.gapwidth = integer_option("--gap-width", gapwidth, integer_low, integer_high);
+    opt.analysis.buffer = integer_option("--buffer", buffer, integer_low, integer_high);
+    opt.analysis.minimum = integer_option("--minimum", minimum, integer_low, integer_high);
     opt.analysis.names = names == "library" ? Names::library : Names::modern;
     opt.analysis.range = widen_range(opt.range_text);
     if (opt.analysis.range.empty()) opt.range_text.clear();

@@ -9,6 +9,8 @@
 #include <vector>
 #include <veldrix/veldrix.hpp>
 
+#include "batch/parameters.hpp"  // limits and widen_range, shared with the Python module
+
 namespace veldrix::batch {
 
 enum class OutputFormat { jsonl, tsv };
@@ -33,10 +35,6 @@ struct CommandEnd {
 
 // Parses the arguments (without the program name). `cores` is the default of --jobs.
 std::variant<BatchOptions, CommandEnd> parse_command_line(std::span<const std::string> args, int cores);
-
-// A range as users type it made into one the analysis reads: a bound without a chain letter
-// stands for every chain ("1-40,A60-A90" becomes "?1-?40,A60-A90"); "all" becomes empty.
-std::string widen_range(std::string_view range);
 
 // The processors this process may run on.
 int available_cores();

@@ -37,9 +37,7 @@ Outcome analyse_input(const std::string& path, std::optional<veldrix::FileFormat
   const auto start = std::chrono::steady_clock::now();
   try {
     out.result = veldrix::analyse(path, options);
-    if (!options.range.empty() && out.result->range_residues == 0)
-      out.error = "The range \"" + std::string(range_text.empty() ? std::string_view(options.range) : range_text) +
-                  "\" selects no residue.";
+    out.error = empty_range_error(*out.result, options, range_text);
   } catch (const veldrix::Error& e) {
     out.error = e.what();
   } catch (const std::bad_alloc&) {
@@ -49,6 +47,13 @@ Outcome analyse_input(const std::string& path, std::optional<veldrix::FileFormat
   }
   out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return out;
+}
+
+std::optional<std::string> empty_range_error(const veldrix::Result& result, const veldrix::Options& options,
+                                            std::string_view range_text) {
+  if (options.range.empty() || result.range_residues > 0) return std::nullopt;
+  return "The range \"" + std::string(range_text.empty() ? std::string_view(options.range) : range_text) +
+         "\" selects no residue.";
 }
 
 Json parameters(const veldrix::Options& o) {

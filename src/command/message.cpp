@@ -50,7 +50,7 @@ std::vector<std::string> message_lines(const PrintData& p, int level, std::strin
     std::string line(lines.empty() ? first : next);
     line.append(body);
     line.resize(rtrim(line).size());
-    if (line.empty()) line = " ";
+    if (line.empty()) line.push_back(' ');  // an empty line is printed as one blank
     lines.push_back(std::move(line));
     if (brk == std::string_view::npos) break;
     rest = rest.substr(brk + 2);

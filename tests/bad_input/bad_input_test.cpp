@@ -1,6 +1,5 @@
-// Bad input through the whole program: every case ends with a result or one clear message and the
-// right exit status, never with a crash, a hang or a result line followed by a fatal message; memory
-// stays proportional to the input.
+// Bad input through the whole program: a result or one clear message and the right exit status, never a crash,
+// a hang or a result line followed by a fatal message; memory proportional to the input.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -60,9 +59,8 @@ std::vector<std::string> results(const RunResult& r) {
   return out;
 }
 
-// A run ends as expected (never by a signal, status -1): `fatal` empty, normally with result lines free of NaN and
-// infinity, or (when `warning` is set) with that warning and none; otherwise with status 1 and exactly one fatal
-// message, starting with `fatal`, after no result line and followed only by its own continuation lines.
+// A run ends as expected, never by a signal: without `fatal`, normally with result lines free of NaN and infinity
+// or with `warning` and none; else with status 1 and one fatal message, last, after no result line.
 void expect_end(const RunResult& r, const std::string& fatal, const std::string& warning = "") {
   const std::vector<std::string> lines = lines_of(r.out);
   const auto at = std::find_if(lines.begin(), lines.end(), [](auto& l) { return l.starts_with("*** FATAL ERROR: "); });

@@ -1,6 +1,5 @@
-// The veldrix-batch executable end to end: the same answers as veldrix, order, isolation of crashes
-// and hangs, interrupts, bad inputs, standard error and exit statuses.
-#include <gtest/gtest.h>
+// veldrix-batch end to end: the same answers as veldrix, the same bytes whatever the jobs, TSV, crashes, hangs
+// and interrupts isolated, bad inputs, standard error and exit statuses.
 #include <sys/stat.h>
 
 #include <regex>
@@ -10,226 +9,165 @@
 namespace veldrix::batch::testing {
 namespace {
 
-const std::string data = VELDRIX_TEST_DATA;
-// A small ensemble (3 conformers) that even the sanitizer build analyses well within the time-out.
-const std::string quick = "2k39.pdb.gz";
 #ifdef VELDRIX_SANITIZED_BUILD
 const std::string timeout = "10";
 #else
 const std::string timeout = "1";
 #endif
 
-// Every ensemble of the test data, plain and (but in the slower sanitizer build) as it is, gzip, in
-// one directory; returns their number.
-std::size_t lay_out_ensembles(const TempDir& dir) {
-  std::size_t n = 0;
-  for (const std::string sub : {"", "synthetic/"})
-    for (const auto& e : fs::directory_iterator(data + "/" + sub))
-      if (e.path().extension() == ".gz") {
-        gunzip(sub + e.path().filename().string(), dir.path() / "plain" / sub / e.path().stem());
-        ++n;
-#ifndef VELDRIX_SANITIZED_BUILD
-        fs::create_directories(dir.path() / "gzip" / sub);
-        fs::copy_file(e.path(), dir.path() / "gzip" / sub / e.path().filename());
-        ++n;
-#endif
-      }
-  return n;
-}
-
-std::vector<std::string> with_prefix(const std::vector<std::string>& lines, std::string_view prefix) {
+std::vector<std::string> with_prefix(const std::string& text, std::string_view prefix) {
   std::vector<std::string> out;
-  for (const std::string& l : lines)
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
     if (l.starts_with(prefix)) out.push_back(l.substr(prefix.size()));
   return out;
 }
 
-// For every input, what veldrix prints: its result lines, warnings and fatal message.
+// Every ensemble of the test data, plain and (but in the slower sanitizer build) gzip, against what veldrix prints.
 TEST(Batch, SameAnswersAsVeldrix) {
-  TempDir dir;
-  const std::size_t inputs = lay_out_ensembles(dir);
+  TempDir dir("batch");
+  std::size_t inputs = 0;
+  for (const std::string sub : {"", "synthetic/"})
+    for (const auto& e : fs::directory_iterator(std::string(VELDRIX_TEST_DATA) + "/" + sub))
+      if (e.path().extension() == ".gz") {
+        write_file(dir.path() / "plain" / sub / e.path().stem(), data_file(sub + e.path().filename().string()));
+#ifndef VELDRIX_SANITIZED_BUILD
+        write_file(dir.path() / "gzip" / sub / e.path().filename(), read_file(e.path()));
+        ++inputs;
+#endif
+        ++inputs;
+      }
   const Ran batch = run({.args = {"--names", "library", "-j", "2", dir.path().string()}}, dir);
   const std::vector<Json> rs = records(batch.out);
-  std::vector<std::string> sorted = files_of(rs);
-  std::sort(sorted.begin(), sorted.end());
-  EXPECT_EQ(files_of(rs), sorted);
+  const std::vector<std::string> files = files_of(rs);
   ASSERT_EQ(rs.size(), inputs);
+  EXPECT_TRUE(std::is_sorted(files.begin(), files.end()));
   bool any_failed = false;
   for (const Json& r : rs) {
     const std::string file = r["file"];
-    SCOPED_TRACE(file);
-    EXPECT_EQ(r["compressed"], file.ends_with(".gz"));
     const Ran v = run({.args = {file}, .exe = VELDRIX_EXE}, dir);
-    const std::vector<std::string> lines = lines_of(v.out);
-    const std::vector<std::string> fatal = with_prefix(lines, "*** FATAL ERROR: ");
-    EXPECT_EQ(r["status"] == "ok", v.status == 0);
-    EXPECT_EQ(r["error"], fatal.empty() ? Json(nullptr) : Json(fatal[0]));
-    EXPECT_EQ(r["warnings"], Json(with_prefix(lines, "*** WARNING: ")));
-    const std::vector<std::string> printed = with_prefix(lines, "    Optimal range ");
-    ASSERT_EQ(r["domains"].size(), printed.size());
-    for (std::size_t i = 0; i < printed.size(); ++i) {
-      const Json& d = r["domains"][i];
-      char rmsd[32];
-      std::snprintf(rmsd, sizeof rmsd, "%.2f", d["rmsd"].get<double>());
-      const int gaps = d["gaps"];
-      EXPECT_EQ(d["ranges"].get<std::string>() + ": RMSD " + rmsd + " A, " + std::to_string(gaps) +
-                    (gaps == 1 ? " gap, " : " gaps, ") + std::to_string(d["residues"].get<int>()) + " residues.",
-                printed[i]);
-      EXPECT_EQ(d["segments"].size(), std::size_t(gaps + 1));
-      EXPECT_EQ(d["residue_ids"].size(), d["residues"].get<std::size_t>());
-      EXPECT_EQ(d["residue_ids"].front(), d["segments"].front()["first"]);
-      EXPECT_EQ(d["residue_ids"].back(), d["segments"].back()["last"]);
+    const std::vector<std::string> fatal = with_prefix(v.out, "*** FATAL ERROR: ");
+    std::vector<std::string> ranges;
+    for (const Json& d : r["domains"]) {
+      const std::size_t gaps = d["gaps"], residues = d["residues"];
+      char line[256];
+      std::snprintf(line, sizeof line, "%s: RMSD %.2f A, %zu gap%s, %zu residues.",
+                    d["ranges"].get<std::string>().c_str(), d["rmsd"].get<double>(), gaps, gaps == 1 ? "" : "s",
+                    residues);
+      const bool agree = d["segments"].size() == gaps + 1 && d["residue_ids"].size() == residues &&
+                         d["residue_ids"].front() == d["segments"].front()["first"] &&
+                         d["residue_ids"].back() == d["segments"].back()["last"];
+      ranges.push_back(line + std::string(agree ? "" : " (segments and residues disagree)"));
     }
+    EXPECT_EQ(std::tuple(r["status"] == "ok", r["compressed"], r["error"], r["warnings"], ranges),
+              std::tuple(v.status == 0, Json(file.ends_with(".gz")), fatal.empty() ? Json() : Json(fatal[0]),
+                         Json(with_prefix(v.out, "*** WARNING: ")), with_prefix(v.out, "    Optimal range ")))
+        << file;
     any_failed = any_failed || r["status"] == "error";
   }
   EXPECT_EQ(batch.status, any_failed ? 1 : 0);
 }
 
-TEST(Batch, SameBytesWhateverTheJobs) {
-  TempDir dir;
-  for (const char* name : {"1d3z", "2hkb", "1l2y", "1lcd"})
-    gunzip(std::string(name) + ".pdb.gz", dir.path() / "in" / (std::string(name) + ".pdb"));
-  std::ofstream(dir.path() / "in" / "zz_empty.pdb") << "END\n";
-  const std::string in = dir / "in";
-  const Ran one = run({.args = {"-j", "1", in, in + "/1d3z.pdb"}}, dir);
-  const Ran two = run({.args = {"-j", "2", in, in + "/1d3z.pdb"}}, dir);
-  EXPECT_EQ(one.status, 1);
-  EXPECT_EQ(records(one.out).size(), 6u);
-  EXPECT_EQ(without_seconds(one.out), without_seconds(two.out));
-
-  // TSV: a header, one row per domain, one per failed input, every row with the header's columns.
-  const Ran tsv = run({.args = {"--format", "tsv", in}}, dir);
-  const std::vector<std::string> rows = lines_of(tsv.out);
-  ASSERT_EQ(rows.size(), 6u);  // the header, a domain of each ensemble, the empty file
-  EXPECT_TRUE(rows[0].starts_with("file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd"));
-  for (const std::string& row : rows) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 12) << row;
-  EXPECT_NE(rows[5].find("\terror\t"), std::string::npos);
-  EXPECT_NE(rows[5].find("No amino acid residues in sequence."), std::string::npos);
-}
-
-// A crash, a hang and a fatal message each give an error record; the batch goes on.
-TEST(Batch, CrashesAndHangsAreIsolated) {
-  TempDir dir;
-  for (const char* name : {"a", "b", "c", "d"}) gunzip(quick, dir.path() / "in" / (std::string(name) + ".pdb"));
-  write_file(dir.path() / "in/e.pdb", "not a structure\n");
-  const Ran r = run({.args = {"--timeout", timeout, "-j", "2", dir / "in"},
-                     .env = {"VELDRIX_BATCH_TEST_FAULT=crash:b.pdb,hang:c.pdb"}},
-                    dir);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_LT(r.seconds, 3 * std::stod(timeout) + 10);
-  const std::vector<Json> rs = records(r.out);
-  ASSERT_EQ(rs.size(), 5u);
-  const std::vector<std::pair<std::string, Json>> expected = {
-      {"ok", nullptr},
-      {"error", "The analysis crashed (signal 11, Segmentation fault)."},
-      {"error", "The analysis ran past the time-out of " + timeout + " s."},
-      {"ok", nullptr},
-      {"error", "No amino acid residues in sequence."}};
-  for (std::size_t i = 0; i < rs.size(); ++i) {
-    EXPECT_EQ(rs[i]["status"], expected[i].first) << i;
-    EXPECT_EQ(rs[i]["error"], expected[i].second) << i;
-    EXPECT_EQ(rs[i]["format"], "pdb") << i;  // known before the worker failed
+TEST(Batch, SameBytesWhateverTheJobsAndTsv) {
+  TempDir dir("batch");
+  for (const std::string id : {"1d3z", "2hkb", "1l2y", "1lcd"})
+    write_file(dir.path() / "in" / (id + ".pdb"), data_file(id + ".pdb.gz"));
+  const std::string in = dir.path("in"), empty = write_file(dir.path() / "in/zz_empty.pdb", "END\n");
+  std::vector<std::string> outputs, files;
+  for (const char* jobs : {"1", "2", "4"}) {
+    const Ran r = run({.args = {"-j", jobs, "-o", dir.path("out.jsonl"), in, in + "/1d3z.pdb"}}, dir);
+    const std::vector<Json> rs = records(read_file(dir.path("out.jsonl")));
+    files = files_of(rs);
+    outputs.push_back(std::to_string(r.status) + "\n");
+    for (Json rec : rs) {
+      rec.erase("seconds");
+      outputs.back() += to_line(rec) + "\n";
+    }
   }
+  EXPECT_EQ(outputs, std::vector<std::string>(3, outputs[0]));
+  EXPECT_EQ(files, (std::vector<std::string>{in + "/1d3z.pdb", in + "/1l2y.pdb", in + "/1lcd.pdb", in + "/2hkb.pdb",
+                                             empty, in + "/1d3z.pdb"}));
+  // A header, one row per domain and one per failed input, each with the header's columns.
+  const std::string tsv = run({.args = {"--format", "tsv", in}}, dir).out;
+  EXPECT_EQ(tsv.substr(0, tsv.find('\n')),
+            "file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd\tgaps\tresidues\trigid\tflexible\twarnings\terror");
+  EXPECT_TRUE(tsv.ends_with(empty + "\tpdb\tfalse\terror\t\t\t\t\t\t\t\t0\tNo amino acid residues in sequence.\n"))
+      << tsv;
+  for (const std::string& row : with_prefix(tsv, "")) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 12) << row;
 }
 
-// Processes whose command line holds `text` (the workers of an interrupted run would).
-int processes_with(const std::string& text) {
-  int n = 0;
-  for (const auto& e : fs::directory_iterator("/proc")) {
-    std::string cmd = read_file(e.path() / "cmdline");
-    std::replace(cmd.begin(), cmd.end(), '\0', ' ');
-    if (cmd.find(text) != std::string::npos && e.path().filename() != std::to_string(::getpid())) ++n;
+// Each run's status, its records as "file format: ok or error [range] domains", and standard error, with the
+// directory's path and the summary's seconds left out.
+std::string outline(const Ran& r, const std::string& root) {
+  std::string s = std::to_string(r.status) + "\n";
+  for (const Json& rec : records(r.out)) {
+    s += rec["file"].get<std::string>() + " " + (rec["format"].is_null() ? "null" : rec["format"].get<std::string>()) +
+         ": " + (rec["status"] == "ok" ? "ok" : rec["error"].get<std::string>());
+    if (const Json& range = rec["parameters"]["range"]; !range.is_null()) {
+      s += " [" + range.get<std::string>() + "]";
+      for (const Json& d : rec["domains"]) s += " " + d["ranges"].get<std::string>();
+    }
+    s += "\n";
   }
-  return n;
+  s += std::regex_replace(r.err, std::regex(" in [0-9]+\\.[0-9] s\n"), "\n");
+  for (std::size_t at; (at = s.find(root)) != std::string::npos;) s.erase(at, root.size());
+  return s;
 }
 
-TEST(Batch, InterruptFlushesTheFinishedRecordsAndStops) {
-  TempDir dir;
-  for (const char* name : {"a", "b", "c", "d"}) gunzip(quick, dir.path() / "in" / (std::string(name) + ".pdb"));
-  const Ran r =
-      run({.args = {"--timeout", "300", "-j", "1", dir / "in"},
-           .env = {"VELDRIX_BATCH_TEST_FAULT=hang:c.pdb"},
-           .interrupt_when = [](const std::string& out) { return std::count(out.begin(), out.end(), '\n') == 2; }},
-          dir);
-  EXPECT_EQ(r.status, 130);
-  EXPECT_LT(r.seconds, 60.0);
-  EXPECT_EQ(files_of(records(r.out)), (std::vector<std::string>{dir / "in/a.pdb", dir / "in/b.pdb"}));
-  EXPECT_NE(r.err.find("interrupted"), std::string::npos) << r.err;
-  EXPECT_EQ(processes_with(dir / "in"), 0);
-}
-
-TEST(Batch, BadInputs) {
-  TempDir dir;
-  const fs::path in = dir.path() / "in";
-  gunzip("1d3z.pdb.gz", in / "good.pdb");
-  write_file(in / "notes.txt", "not a structure\n");
-  write_file(in / "junk.pdb", "not a structure\n");
-  fs::create_directory_symlink("..", in / "up");
-  fs::create_symlink("loop.pdb", in / "loop.pdb");
-  const std::string good = (in / "good.pdb").string(), notes = (in / "notes.txt").string();
-
-  // Found by the search: non-structure names skipped, the rest analysed, loops end.
-  Ran r = run({.args = {in.string()}}, dir);
-  EXPECT_EQ(r.status, 1);
-  std::vector<Json> rs = records(r.out);
-  ASSERT_EQ(files_of(rs), (std::vector<std::string>{dir / "in/good.pdb", dir / "in/junk.pdb", dir / "in/loop.pdb"}));
-  EXPECT_EQ(rs[1]["error"], "No amino acid residues in sequence.");
-  EXPECT_EQ(rs[2]["error"], "Input file \"" + dir / "in/loop.pdb" + "\" cannot be opened.");
-
-  // Named: analysed whatever the name, twice when named twice, in order.
-  r = run({.args = {notes, good, "-"}, .input = good + "\n"}, dir);
-  rs = records(r.out);
-  ASSERT_EQ(files_of(rs), (std::vector<std::string>{notes, good, good}));
-  EXPECT_EQ(rs[0]["status"], "error");
-
-  // Nothing to do: an empty list is no failure; no input at all is a usage error.
-  r = run({.args = {"-"}}, dir);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("no input found"), std::string::npos);
-  r = run({.args = {}}, dir);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("Usage: veldrix-batch"), std::string::npos);
-
-  // An output that cannot be written stops the batch before any work.
-  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);  // no reader: refused, not waited for
-  for (const std::string& out : {dir / "in", dir / "missing/out.jsonl", dir / "fifo"}) {
-    r = run({.args = {"-o", out, good}, .env = {"VELDRIX_BATCH_TEST_FAULT=hang:good.pdb"}}, dir);
-    EXPECT_EQ(r.status, 2) << out;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-  }
-}
-
-TEST(Batch, UnreadableFilesAndDirectories) {
-  TempDir dir;
-  gunzip("1d3z.pdb.gz", dir.path() / "in/locked.pdb");
-  gunzip("1d3z.pdb.gz", dir.path() / "in/closed/x.pdb");
-  fs::permissions(dir.path() / "in/locked.pdb", fs::perms::none);
-  fs::permissions(dir.path() / "in/closed", fs::perms::none);
-  RunSpec spec{.args = {"-j", "2", dir / "in"}};
-  if (::geteuid() == 0) spec.user = 65534;  // root reads everything
-  const Ran r = run(spec, dir);
-  fs::permissions(dir.path() / "in/closed", fs::perms::owner_all);
-  if (r.status == 127) GTEST_SKIP() << "cannot run as an unprivileged user here";
-  EXPECT_EQ(r.status, 1);
-  const std::vector<Json> rs = records(r.out);
-  ASSERT_EQ(rs.size(), 2u);
-  EXPECT_EQ(rs[0]["file"], dir / "in/closed");
-  EXPECT_EQ(rs[0]["error"], "The directory \"" + dir / "in/closed" + "\" cannot be read: Permission denied.");
-  EXPECT_EQ(rs[1]["error"], "Input file \"" + dir / "in/locked.pdb" + "\" cannot be opened.");
-}
-
-// Not on a terminal: no progress line, only the summary; nothing at all with --quiet.
-TEST(Batch, StandardErrorHoldsTheSummaryOnly) {
-  TempDir dir;
-  const std::string good = gunzip(quick, dir.path() / "good.pdb");
-  const Ran r = run({.args = {good, dir / "missing.pdb"}}, dir);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(std::regex_match(r.err, std::regex("2 inputs: 1 ok, 1 failed in [0-9]+\\.[0-9] s\n"))) << r.err;
-  const Ran quiet = run({.args = {"--quiet", good}}, dir);
-  EXPECT_EQ(quiet.status, 0);
-  EXPECT_EQ(quiet.err, "");
-  EXPECT_EQ(records(quiet.out).size(), 1u);
+TEST(Batch, FaultsBadInputsAndOptions) {
+  TempDir dir("batch");
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  const std::string root = dir.path().string() + "/",
+                    good = write_file(root + "bad/good.pdb", data_file("1d3z.pdb.gz"));
+  for (const char* name : {"a", "b", "c", "d"}) write_file(root + "quick/" + name + ".pdb", data_file("2k39.pdb.gz"));
+  for (const char* name : {"quick/e.pdb", "bad/notes.txt", "bad/junk.pdb", "bad/caf\xe9\xff.pdb"})
+    write_file(root + name, "not a structure\n");
+  fs::create_directories(root + "bad/sub");
+  fs::create_directory_symlink("..", root + "bad/sub/up");  // back to an ancestor
+  fs::create_symlink("loop.pdb", root + "bad/loop.pdb");
+  write_file(root + "locked/closed/x.pdb", data_file("1d3z.pdb.gz"));
+  write_file(root + "locked/locked.pdb", data_file("1d3z.pdb.gz"));
+  fs::permissions(root + "locked/locked.pdb", fs::perms::none);
+  fs::permissions(root + "locked/closed", fs::perms::none);
+  ASSERT_EQ(::mkfifo((root + "fifo").c_str(), 0644), 0);  // no reader: refused, not waited for
+  const std::optional<uid_t> nobody = ::geteuid() == 0 ? std::optional<uid_t>(65534) : std::nullopt;  // root reads all
+  const std::string no_amino = " pdb: No amino acid residues in sequence.\n",
+                    hang_good = "VELDRIX_BATCH_TEST_FAULT=hang:good.pdb";
+  const std::vector<std::pair<RunSpec, std::string>> cases = {
+      {{.args = {"--timeout", timeout, "-j", "2", root + "quick"},
+        .env = {"VELDRIX_BATCH_TEST_FAULT=crash:b.pdb,hang:c.pdb"}},
+       "1\nquick/a.pdb pdb: ok\nquick/b.pdb pdb: The analysis crashed (signal 11, Segmentation fault).\n"
+       "quick/c.pdb pdb: The analysis ran past the time-out of " +
+           timeout + " s.\nquick/d.pdb pdb: ok\nquick/e.pdb" + no_amino + "5 inputs: 2 ok, 3 failed\n"},
+      {{.args = {"--timeout", "300", "-j", "1", root + "quick"},
+        .env = {"VELDRIX_BATCH_TEST_FAULT=hang:c.pdb"},
+        .interrupt_when = [](const std::string& out) { return std::count(out.begin(), out.end(), '\n') == 2; }},
+       "130\nquick/a.pdb pdb: ok\nquick/b.pdb pdb: ok\n5 inputs: 2 ok, 0 failed, 3 not done (interrupted)\n"},
+      {{.args = {root + "bad"}},
+       "1\nbad/caf\xef\xbf\xbd\xef\xbf\xbd.pdb" + no_amino + "bad/good.pdb pdb: ok\nbad/junk.pdb" + no_amino +
+           "bad/loop.pdb null: Input file \"bad/loop.pdb\" cannot be opened.\n4 inputs: 1 ok, 3 failed\n"},
+      {{.args = {"--quiet", root + "bad/notes.txt", good, "-"}, .input = good + "\n"},
+       "1\nbad/notes.txt" + no_amino + "bad/good.pdb pdb: ok\nbad/good.pdb pdb: ok\n"},
+      {{.args = {"-"}},
+       "0\nveldrix-batch: no input found (an empty list, or no structure files in the directories)\n"
+       "0 inputs: 0 ok, 0 failed\n"},
+      {{.args = {}}, "2\nUsage: veldrix-batch [OPTIONS] INPUT...\nRun with --help for the options.\n"},
+      {{.args = {"-o", root + "bad", good}, .env = {hang_good}},
+       "2\nveldrix-batch: cannot write \"bad\": Is a directory\n"},
+      {{.args = {"-o", root + "no/out", good}, .env = {hang_good}},
+       "2\nveldrix-batch: cannot write \"no/out\": No such file or directory\n"},
+      {{.args = {"-o", root + "fifo", good}, .env = {hang_good}},
+       "2\nveldrix-batch: cannot write \"fifo\": No such device or address\n"},
+      {{.args = {"-j", "2", root + "locked"}, .user = nobody},
+       "1\nlocked/closed null: The directory \"locked/closed\" cannot be read: Permission denied.\n"
+       "locked/locked.pdb null: Input file \"locked/locked.pdb\" cannot be opened.\n2 inputs: 0 ok, 2 failed\n"},
+      // The unrestricted analysis finds 1..72; a range without chain reaches every chain.
+      {{.args = {"--range", "1-40", good}}, "0\nbad/good.pdb pdb: ok [?1-?40] 1..40\n1 input: 1 ok, 0 failed\n"},
+      {{.args = {"--range", "Z1-Z40", good}},
+       "1\nbad/good.pdb pdb: The range \"Z1-Z40\" selects no residue. [Z1-Z40]\n1 input: 0 ok, 1 failed\n"},
+  };
+  for (const auto& [spec, expected] : cases) EXPECT_EQ(outline(run(spec, dir), root), expected);
+  fs::permissions(root + "locked/closed", fs::perms::owner_all);
 }
 
 }  // namespace

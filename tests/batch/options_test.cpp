@@ -1,57 +1,51 @@
-// The command line: defaults, number limits, usage errors, and the residue range as users type it.
+// The command line: defaults, values and their limits, usage errors, ranges as typed; the inputs; the schema check.
 #include "batch/options.hpp"
 
-#include <gtest/gtest.h>
+#include <regex>
 
-#include <sstream>
-
+#include "batch/batch_support.hpp"
 #include "batch/inputs.hpp"
-#include "batch/record.hpp"
 
-namespace veldrix::batch {
+namespace veldrix::batch::testing {
 namespace {
 
-std::variant<BatchOptions, CommandEnd> parse(std::vector<std::string> args) { return parse_command_line(args, 7); }
-
-// The words of a command line written as one text.
-std::variant<BatchOptions, CommandEnd> parse(std::string_view line) {
+// The parse of a command line written as one text: the options it gives, or the status, stream and text it ends with.
+std::string parsed(std::string_view line) {
   std::vector<std::string> args;
   std::istringstream in{std::string(line)};
   for (std::string w; in >> w;) args.push_back(w);
-  return parse(args);
+  const auto result = parse_command_line(args, 7);
+  if (const CommandEnd* end = std::get_if<CommandEnd>(&result))
+    return std::to_string(end->status) + (end->to_stderr ? " stderr " : " stdout ") + end->text;
+  const BatchOptions& o = std::get<BatchOptions>(result);
+  std::string s = std::to_string(o.jobs) + " " + o.output.value_or("-") +
+                  (o.format == OutputFormat::tsv ? " tsv " : " jsonl ") + std::to_string(o.timeout) +
+                  (o.quiet ? " quiet [" : " [") + o.range_text + "]";
+  for (const std::string& i : o.inputs) s += " " + i;
+  return s + " " + to_line(parameters(o.analysis));
 }
 
-TEST(CommandLine, DefaultsAreThoseOfTheAnalysis) {
-  const BatchOptions o = std::get<BatchOptions>(parse("dir"));
-  veldrix::Options expected;
-  expected.names = Names::modern;
-  EXPECT_EQ(to_line(parameters(o.analysis)), to_line(parameters(expected)));
-  EXPECT_EQ(std::tuple(o.jobs, o.output, o.format, o.timeout, o.quiet),
-            std::tuple(7, std::optional<std::string>(), OutputFormat::jsonl, 600.0, false));
+TEST(CommandLine, DefaultsAndValues) {
+  veldrix::Options modern;  // the analysis's own defaults, with today's names
+  modern.names = Names::modern;
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"dir", "7 - jsonl 600.000000 [] dir " + to_line(parameters(modern))},
+      {"-j 3 -o out.jsonl --format tsv --gap 0.3 --decrease 2 --absdecrease 99.99 --upper-rmsd 0.05 --gap-width 0 "
+       "--buffer 99 --minimum 12 --range 1-40 --library my.lib --names library --timeout 2.5 --quiet a.pdb - b",
+       "3 out.jsonl tsv 2.500000 quiet [1-40] a.pdb - b "
+       R"({"gap":0.3,"decrease":2.0,"absdecrease":99.99,"upper_rmsd":0.05,"gap_width":0,"buffer":99,)"
+       R"("minimum":12,"range":"?1-?40","library":"my.lib","names":"library"})"},
+      {"-o - --range all --timeout 0.001 -j 1024 d", "1024 - jsonl 0.001000 [] d " + to_line(parameters(modern))},
+      {"--version", "0 stdout veldrix-batch " + veldrix::version() + "\n"},
+      {"", "2 stderr Usage: veldrix-batch [OPTIONS] INPUT...\nRun with --help for the options.\n"},
+  };
+  for (const auto& [line, options] : cases) EXPECT_EQ(parsed(line), options);
+  for (const char* help : {"--help", "-h"}) EXPECT_TRUE(parsed(help).starts_with("0 stdout ")) << parsed(help);
 }
 
-TEST(CommandLine, ValuesReachTheOptions) {
-  const auto parsed = parse(
-      "-j 3 -o out.jsonl --format tsv --gap 0.3 --decrease 2 --absdecrease 99.99 --upper-rmsd 0.05 --gap-width 0 "
-      "--buffer 99 --minimum 12 --range 1-40 --library my.lib --names library --timeout 2.5 --quiet a.pdb - b");
-  ASSERT_TRUE(std::holds_alternative<BatchOptions>(parsed));
-  const BatchOptions& o = std::get<BatchOptions>(parsed);
-  EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.pdb", "-", "b"}));
-  EXPECT_EQ(o.jobs, 3);
-  EXPECT_EQ(o.output, "out.jsonl");
-  EXPECT_EQ(o.format, OutputFormat::tsv);
-  EXPECT_EQ(to_line(parameters(o.analysis)),
-            R"({"gap":0.3,"decrease":2.0,"absdecrease":99.99,"upper_rmsd":0.05,"gap_width":0,"buffer":99,)"
-            R"("minimum":12,"range":"?1-?40","library":"my.lib","names":"library"})");
-  EXPECT_EQ(o.range_text, "1-40");
-  EXPECT_DOUBLE_EQ(o.timeout, 2.5);
-  EXPECT_TRUE(o.quiet);
-}
-
-// Every wrong command line is one line on standard error and status 2.
+// Each wrong command line is one line on standard error, naming the option, and status 2.
 TEST(CommandLine, UsageErrors) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", "Usage: veldrix-batch [OPTIONS] INPUT..."},
       {"--minimum 150 d", "--minimum: 150 is outside 0..99"},
       {"--buffer 100 d", "--buffer: 100 is outside 0..99"},
       {"--gap-width -1 d", "--gap-width: -1 is outside 0..99"},
@@ -62,60 +56,79 @@ TEST(CommandLine, UsageErrors) {
       {"--absdecrease nan d", "--absdecrease: nan is not a number"},
       {"--gap 1.2.3 d", "--gap: 1.2.3 is not a number"},
       {"-j 0 d", "--jobs: 0 is outside 1..1024"},
-      {"--timeout 0 d", "--timeout: 0 is outside"},
+      {"-j 1025 d", "--jobs: 1025 is outside 1..1024"},
+      {"--timeout 0 d", "--timeout: 0 is outside 0.001..1000000 seconds"},
       {"--format xml d", "--format"},
       {"--names pdb d", "--names"},
       {"--frobnicate d", "--frobnicate"},
       {"--gap", "--gap"},
   };
-  for (const auto& [args, message] : cases) {
-    const auto parsed = parse(args);
-    ASSERT_TRUE(std::holds_alternative<CommandEnd>(parsed)) << message;
-    const CommandEnd& end = std::get<CommandEnd>(parsed);
-    EXPECT_EQ(end.status, 2) << message;
-    EXPECT_TRUE(end.to_stderr) << message;
-    EXPECT_NE(end.text.find(message), std::string::npos) << end.text;
-    if (!args.empty()) {
-      EXPECT_EQ(end.text.find('\n'), end.text.size() - 1) << end.text;
-    }
+  for (const auto& [line, message] : cases) {
+    const std::string got = parsed(line);
+    EXPECT_TRUE(got.starts_with("2 stderr veldrix-batch: ") && got.find(message) != std::string::npos &&
+                got.find('\n') == got.size() - 1)
+        << got;
   }
 }
 
-TEST(CommandLine, HelpAndVersionEndWell) {
-  for (const char* flag : {"--help", "-h", "--version"}) {
-    const auto parsed = parse(flag);
-    ASSERT_TRUE(std::holds_alternative<CommandEnd>(parsed)) << flag;
-    EXPECT_EQ(std::get<CommandEnd>(parsed).status, 0) << flag;
-    EXPECT_FALSE(std::get<CommandEnd>(parsed).to_stderr) << flag;
-  }
-  EXPECT_EQ(std::get<CommandEnd>(parse("--version")).text, "veldrix-batch " + veldrix::version() + "\n");
-}
-
-TEST(Range, BoundsWithoutChainStandForEveryChain) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"1-40", "?1-?40"},
-      {"1-40,60-90", "?1-?40,?60-?90"},
-      {"A1-A40", "A1-A40"},
-      {"5", "?5"},
-      {"1..40", "?1..?40"},
-      {"-40", "-?40"},
-      {"10-", "?10-"},
-      {"?1-?40", "?1-?40"},
-      {"*", "*"},
-      {"a1-B20,7", "a1-B20,?7"},
-      {"all", ""},
-      {"ALL", ""},
-      {"", ""},
-  };
+TEST(CommandLine, BoundsWithoutChainStandForEveryChain) {
+  const std::vector<std::pair<std::string, std::string>> cases = {{"1-40", "?1-?40"},
+                                                                  {"1-40,60-90", "?1-?40,?60-?90"},
+                                                                  {"A1-A40", "A1-A40"},
+                                                                  {"5", "?5"},
+                                                                  {"1..40", "?1..?40"},
+                                                                  {"-40", "-?40"},
+                                                                  {"10-", "?10-"},
+                                                                  {"?1-?40", "?1-?40"},
+                                                                  {"*", "*"},
+                                                                  {"a1-B20,7", "a1-B20,?7"},
+                                                                  {"all", ""},
+                                                                  {"ALL", ""},
+                                                                  {"", ""}};
   for (const auto& [typed, analysed] : cases) EXPECT_EQ(widen_range(typed), analysed) << typed;
 }
 
-TEST(Inputs, SearchPattern) {
-  for (const char* name : {"1abc.pdb", "pdb1abc.ent.gz", "x.cif", "x.mmcif.gz", "a.b.pdb"})
-    EXPECT_TRUE(is_structure_name(name)) << name;
-  for (const char* name : {"notes.txt", "x.pdb.bak", "x.gz", ".pdb", "pdb", "x.PDBx", "x.cif.zip"})
-    EXPECT_FALSE(is_structure_name(name)) << name;
+// Directories give their structure files sorted, each directory searched once whatever links lead to it;
+// named files, and lists on standard input, are taken as they are and in order.
+TEST(Inputs, SearchOrderAndNamedFiles) {
+  TempDir dir("inputs");
+  const std::string root = dir.path().string() + "/";
+  for (const char* name :
+       {"b.pdb", "a.cif.gz", "pdb1abc.ent.gz", "a.b.pdb", "sub/z.ent", "sub/deeper/c.mmcif", "sub.pdb",
+        "other/x.pdb.gz", "notes.txt", "x.pdb.bak", "x.gz", ".pdb", "pdb", "x.PDBx", "x.cif.zip"})
+    write_file(root + name, "text");
+  fs::create_directory_symlink("..", root + "sub/up");
+  fs::create_directory_symlink(root + "other", root + "sub/link");
+  fs::create_symlink("loop.pdb", root + "loop.pdb");
+  const std::vector<std::array<std::string, 3>> cases = {
+      // arguments, standard input (@ for the directory), found
+      {". ", "", "a.b.pdb a.cif.gz b.pdb loop.pdb other/x.pdb.gz pdb1abc.ent.gz sub.pdb sub/deeper/c.mmcif sub/z.ent "},
+      {"notes.txt missing.pdb b.pdb b.pdb sub/deeper ", "", "notes.txt missing.pdb b.pdb b.pdb sub/deeper/c.mmcif "},
+      {"b.pdb - ", "@notes.txt\r\n\n@sub/deeper\n@b.pdb", "b.pdb notes.txt sub/deeper/c.mmcif b.pdb "},
+      {"- ", "\n\n", ""},
+  };
+  for (const auto& [words, list, expected] : cases) {
+    std::vector<std::string> args;
+    std::istringstream in(words), stdin_list(std::regex_replace(list, std::regex("@"), root));
+    for (std::string w; in >> w;) args.push_back(w == "-" ? w : w == "." ? dir.path().string() : root + w);
+    std::string found;
+    for (const Input& i : find_inputs(args, stdin_list)) found += i.file.substr(root.size()) + (i.error ? "! " : " ");
+    EXPECT_EQ(found, expected) << words;
+  }
+}
+
+// The checker the records of every run go through finds a wrong type, enum value, minimum, key or nested domain.
+TEST(Records, SchemaCheckFindsFaults) {
+  const SchemaCheck schema(VELDRIX_RECORD_SCHEMA);
+  const Json good = record("x.pdb", Outcome{veldrix::FileFormat{Format::pdb, false}, {}, "Bad.", 0.5}, {});
+  EXPECT_EQ(schema.violations(good), std::vector<std::string>{});
+  for (const char* patch : {R"({"status":"fine"})", R"({"seconds":-1})", R"({"format":3})", R"({"version":null})",
+                            R"({"extra":1})", R"({"domains":[{"ranges":"1..2"}]})", R"({"conformers":{"rigid":1}})"}) {
+    Json bad = good;
+    bad.merge_patch(Json::parse(patch));
+    EXPECT_NE(schema.violations(bad), std::vector<std::string>{}) << patch;
+  }
 }
 
 }  // namespace
-}  // namespace veldrix::batch
+}  // namespace veldrix::batch::testing

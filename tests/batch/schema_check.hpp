@@ -1,7 +1,8 @@
-// A checker for the part of JSON Schema that docs/record.schema.json uses: type (one or a list),
-// enum, required, properties, additionalProperties: false, items, minimum, and "#/$defs/..." refs.
+// A checker for the part of JSON Schema that docs/record.schema.json uses: type (one or a list), enum,
+// required, properties, additionalProperties: false, items, minimum, and "#/$defs/..." references.
 #pragma once
 
+#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -12,6 +13,7 @@ namespace veldrix::batch::testing {
 class SchemaCheck {
  public:
   explicit SchemaCheck(const std::string& path) : root_(nlohmann::json::parse(std::ifstream(path))) {}
+  const nlohmann::json& root() const { return root_; }
 
   // The violations of `value`, each with its JSON pointer; empty when it conforms.
   std::vector<std::string> violations(const nlohmann::ordered_json& value) const {
@@ -22,28 +24,23 @@ class SchemaCheck {
 
  private:
   static bool has_type(const nlohmann::json& v, const std::string& t) {
-    if (t == "integer") return v.is_number_integer();
-    if (t == "number") return v.is_number();
-    if (t == "string") return v.is_string();
-    if (t == "boolean") return v.is_boolean();
-    if (t == "null") return v.is_null();
-    if (t == "array") return v.is_array();
-    if (t == "object") return v.is_object();
-    return false;
+    return t == "integer"   ? v.is_number_integer()
+           : t == "number"  ? v.is_number()
+           : t == "string"  ? v.is_string()
+           : t == "boolean" ? v.is_boolean()
+           : t == "null"    ? v.is_null()
+           : t == "array"   ? v.is_array()
+                            : t == "object" && v.is_object();
   }
 
   void check(const nlohmann::json& v, const nlohmann::json& s, const std::string& at,
              std::vector<std::string>& out) const {
-    if (s.contains("$ref")) {
-      const std::string ref = s["$ref"];
-      check(v, root_.at(nlohmann::json::json_pointer(ref.substr(1))), at, out);
-      return;
-    }
+    if (s.contains("$ref"))
+      return check(v, root_.at(nlohmann::json::json_pointer(s["$ref"].get<std::string>().substr(1))), at, out);
     if (s.contains("type")) {
       const nlohmann::json types = s["type"].is_array() ? s["type"] : nlohmann::json::array({s["type"]});
-      bool any = false;
-      for (const auto& t : types) any = any || has_type(v, t);
-      if (!any) return out.push_back(at + ": not of type " + types.dump());
+      if (std::none_of(types.begin(), types.end(), [&](const auto& t) { return has_type(v, t); }))
+        return out.push_back(at + ": not of type " + types.dump());
     }
     if (s.contains("enum") && std::find(s["enum"].begin(), s["enum"].end(), v) == s["enum"].end())
       out.push_back(at + ": " + v.dump() + " not in enum");
@@ -53,12 +50,11 @@ class SchemaCheck {
       for (const auto& key : s.value("required", nlohmann::json::array()))
         if (!v.contains(key)) out.push_back(at + ": missing " + key.get<std::string>());
       const nlohmann::json props = s.value("properties", nlohmann::json::object());
-      for (const auto& [key, value] : v.items()) {
+      for (const auto& [key, value] : v.items())
         if (props.contains(key))
           check(value, props[key], at + "/" + key, out);
         else if (s.value("additionalProperties", true) == false)
           out.push_back(at + ": unexpected key " + key);
-      }
     }
     if (v.is_array() && s.contains("items"))
       for (std::size_t i = 0; i < v.size(); ++i) check(v[i], s["items"], at + "/" + std::to_string(i), out);

@@ -17,7 +17,6 @@ struct Outcome {
   std::string input;
 };
 
-// Reads the arguments in-process and reports how it ended.
 Outcome read(std::vector<std::string> args, std::optional<std::string> env = std::nullopt) {
   CommandState s;
   Outcome o;
@@ -97,7 +96,6 @@ TEST(Driver, EveryErrorMessage) {
     EXPECT_EQ(read(args).end, std::pair(1, "*** FATAL ERROR: " + message + "\n"));
 }
 
-// The whole program in-process: the lines it prints and its status.
 TEST(Driver, ProgramStatusAndLines) {
   std::ostringstream none, help, missing, profile;
   EXPECT_EQ(std::vector<int>({vokan({}, std::nullopt, none), vokan({"-h"}, std::nullopt, help),

@@ -1,49 +1,28 @@
-// Helpers of the tests of file loading, mmCIF conversion and name mapping: files, gzip, PDB record fields.
+// Helpers of the tests of file loading, mmCIF conversion and name mapping: raw bytes, gzip, PDB columns.
 #pragma once
 
 #include <zlib.h>
 
-#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
+
+#include "input/source.hpp"
 
 namespace veldrix::formats_testing {
 
-inline const std::string data_dir = VELDRIX_TEST_DATA;
-
 inline std::string read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline void write_bytes(const std::string& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-// A .gz file's content through zlib's own file reader (not the code under test).
-inline std::string zcat(const std::string& path) {
-  gzFile gz = gzopen(path.c_str(), "rb");
-  if (gz == nullptr) throw std::runtime_error("cannot open " + path);
-  std::string text;
-  char buffer[1 << 16];
-  int n;
-  while ((n = gzread(gz, buffer, sizeof buffer)) > 0) text.append(buffer, std::size_t(n));
-  gzclose(gz);
-  return text;
-}
-
-// One gzip member of the bytes.
+// One gzip member of the bytes, made by zlib itself.
 inline std::string gzip(std::string_view bytes, int level = 6) {
   z_stream zs{};
-  if (deflateInit2(&zs, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
+  deflateInit2(&zs, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
   std::string out(deflateBound(&zs, uLong(bytes.size())), '\0');
   zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
   zs.avail_in = uInt(bytes.size());
@@ -55,26 +34,6 @@ inline std::string gzip(std::string_view bytes, int level = 6) {
   return out;
 }
 
-// A directory of its own for one test, removed with its contents.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "veldrix-formats-XXXXXX").string();
-    if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp");
-    path_ = templ;
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
 inline std::vector<std::string> lines_of(std::string_view text) {
   std::vector<std::string> lines;
   std::istringstream in{std::string(text)};
@@ -82,12 +41,23 @@ inline std::vector<std::string> lines_of(std::string_view text) {
   return lines;
 }
 
-// The ATOM records of a PDB text ("ATOM " as the reader takes them).
-inline std::vector<std::string> atom_records(std::string_view text) {
-  std::vector<std::string> records;
-  for (std::string& line : lines_of(text))
-    if (line.rfind("ATOM ", 0) == 0) records.push_back(std::move(line));
-  return records;
+// The first line where two texts differ, as "line N: got | want"; empty when they are the same.
+inline std::string first_difference(std::vector<std::string> got, std::vector<std::string> want) {
+  std::size_t k = 0;
+  while (k < got.size() && k < want.size() && got[k] == want[k]) ++k;
+  if (got.size() == want.size() && k == got.size()) return "";
+  got.resize(k + 1, "(end)"), want.resize(k + 1, "(end)");
+  return "line " + std::to_string(k + 1) + ": " + got[k] + " | " + want[k];
+}
+
+// What f gives, or the message of the InputError it throws.
+template <typename F>
+std::string outcome(F f) {
+  try {
+    return f();
+  } catch (const InputError& e) {
+    return e.what();
+  }
 }
 
 // Columns a..b (1-based) of a line, blank beyond its end.
