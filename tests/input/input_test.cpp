@@ -94,7 +94,8 @@ TEST(PdbLines, TextLinesAndFieldsAsTheStreamReadersGiveThem) {
   for (const std::string_view field : {"   12345", "  -1.234", "+0.5", "-.5", "5.", ".", "-", "+", "", "    ", " 1 2. 3 ",
                                   "1.2.3", "1-2", "--1", "1e3", "1D-2", "x.000", "-0.000", "123456789012345678",
                                   "1234567890123456", "0.0000000000000000000000001", "2147483647", "2147483648",
-                                  "-2147483648", "9999999999", "12345678", "1.0E8", "+-1", " 0012", "12\t3"}) {
+                                  "-2147483648", "9999999999", "12345678", "1.0E8", "+-1", " 0012", "12\t3", "   -.123", "-123.456",
+                                  "1234.567", " 12 .345", "  +1.500", "    .250"}) {
     for (const std::size_t pad : {std::size_t(0), std::size_t(5)}) {
       const std::string line = std::string(pad, ' ').append(field);
       const std::size_t b = pad + std::max<std::size_t>(field.size(), 1);
