@@ -62,7 +62,7 @@ class EnsembleMoments {
   std::vector<char> usable_;
   // Scratch of a fit: per member pair the centred moments, per member the rotation onto
   // member 1 and the one onto the mean, the centroid, and one atom's coordinates.
-  std::vector<double> m_, r_, t_, c_, y_;
+  std::vector<double> m_, r_, t_, c_, y_, nk_;
 };
 
 }  // namespace veldrix
