@@ -15,6 +15,7 @@
 #include <sstream>
 #include <vector>
 
+#include "batch/files.hpp"
 #include "batch/inputs.hpp"
 #include "batch/options.hpp"
 #include "batch/output.hpp"
@@ -66,8 +67,10 @@ void write_all(int fd, std::string_view text) {
 }
 
 // In the worker: the format first (so that the parent knows it even if the analysis crashes), then
-// the record, one JSON line each.
-void analyse_in_worker(const Input& in, const BatchOptions& opt, const TestFault& fault, int fd) {
+// the files asked for and the record, one JSON line each. A file that cannot be written is a warning
+// of the record: the analysis itself stands.
+void analyse_in_worker(const Input& in, const std::string& name, const BatchOptions& opt, const TestFault& fault,
+                       int fd) {
   if (in.error) {
     write_all(fd, to_line(format_fields(std::nullopt)) + "\n");
     write_all(fd, to_line(record(in.file, Outcome{std::nullopt, std::nullopt, in.error, 0.0}, opt.analysis)) + "\n");
@@ -82,7 +85,11 @@ void analyse_in_worker(const Input& in, const BatchOptions& opt, const TestFault
   write_all(fd, to_line(format_fields(format)) + "\n");
   fault.strike(in.file);
   const Outcome outcome = analyse_input(in.file, format, opt.analysis, opt.range_text);
-  write_all(fd, to_line(record(in.file, outcome, opt.analysis)) + "\n");
+  Json r = record(in.file, outcome, opt.analysis);
+  if (!outcome.error && outcome.result)
+    for (const std::string& failure : write_files(in.file, name, *outcome.result, opt.superpose_dir, opt.plot_dir))
+      r["warnings"].push_back(failure);
+  write_all(fd, to_line(r) + "\n");
 }
 
 std::optional<Json> parse_object(std::string_view line) {
@@ -160,8 +167,15 @@ int run_batch(std::span<const std::string> args) {
     }
   }
   std::FILE* out = file ? file.get() : stdout;
+  for (const std::optional<std::string>& dir : {opt.superpose_dir, opt.plot_dir})
+    if (dir)
+      if (const std::optional<std::string> why = prepare_directory(*dir)) {
+        std::fprintf(stderr, "veldrix-batch: cannot write into \"%s\": %s\n", dir->c_str(), why->c_str());
+        return int(Exit::usage);
+      }
 
   const std::vector<Input> inputs = find_inputs(opt.inputs, std::cin);
+  const std::vector<std::string> names = output_names(inputs);
   if (inputs.empty() && !opt.quiet)
     std::fputs("veldrix-batch: no input found (an empty list, or no structure files in the directories)\n", stderr);
 
@@ -172,7 +186,7 @@ int run_batch(std::span<const std::string> args) {
 
   PoolTasks tasks;
   tasks.count = inputs.size();
-  tasks.work = [&](std::size_t i, int fd) { analyse_in_worker(inputs[i], opt, fault, fd); };
+  tasks.work = [&](std::size_t i, int fd) { analyse_in_worker(inputs[i], names[i], opt, fault, fd); };
   const bool output_on_terminal = ::isatty(::fileno(out));
   tasks.ended = [&](std::size_t i, WorkerEnd end) {
     const Json r = record_of(inputs[i], std::move(end), opt);

@@ -135,6 +135,12 @@ std::variant<BatchOptions, CommandEnd> parse_command_line(std::span<const std::s
       ->capture_default_str();
   app.add_option("--timeout", timeout, "Seconds an input may take")->type_name("SECONDS")->capture_default_str();
   app.add_flag("-q,--quiet", opt.quiet, "No progress line and no summary");
+  std::string superpose_dir, plot_dir;
+  app.add_option("--superpose", superpose_dir,
+                 "Write each input's ensemble superposed on each domain to DIR/NAME.domainK.pdb (or .cif)")
+      ->type_name("DIR");
+  app.add_option("--plot", plot_dir, "Write a plot of each input's precision profile to DIR/NAME.svg")
+      ->type_name("DIR");
 
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
@@ -154,6 +160,8 @@ std::variant<BatchOptions, CommandEnd> parse_command_line(std::span<const std::s
     opt.analysis.range = widen_range(opt.range_text);
     if (opt.analysis.range.empty()) opt.range_text.clear();
     opt.timeout = timeout_option(timeout);
+    if (!superpose_dir.empty()) opt.superpose_dir = superpose_dir;
+    if (!plot_dir.empty()) opt.plot_dir = plot_dir;
   } catch (const CLI::CallForHelp&) {
     return CommandEnd{0, app.help(), false};
   } catch (const CLI::CallForVersion&) {

@@ -24,6 +24,8 @@ struct BatchOptions {
   std::string range_text;     // the range as typed, for messages; empty: all residues
   double timeout = 600.0;     // seconds per input
   bool quiet = false;
+  std::optional<std::string> superpose_dir;  // superposed structures per domain go here
+  std::optional<std::string> plot_dir;       // SVG plots go here
 };
 
 // The command line asked for something other than a run: help, version, or it was wrong.

@@ -50,7 +50,10 @@ std::string clock_text(double seconds) {
 }  // namespace
 
 std::string tsv_header() {
-  return "file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd\tgaps\tresidues\trigid\tflexible\twarnings\terror\n";
+  return "file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd\tgaps\tresidues\t"
+         "backbone_rmsd\tbackbone_sd\tbackbone_atoms\theavy_rmsd\theavy_sd\theavy_atoms\t"
+         "backbone_all_rmsd\tbackbone_all_sd\theavy_all_rmsd\theavy_all_sd\t"
+         "rigid\tflexible\twarnings\terror\n";
 }
 
 std::string tsv_rows(const Json& r) {
@@ -61,12 +64,18 @@ std::string tsv_rows(const Json& r) {
                            field(conf.is_object() ? conf["flexible"] : Json()) + '\t' +
                            std::to_string(r["warnings"].size()) + '\t' + field(r["error"]) + '\n';
   const Json& domains = r["domains"];
-  if (domains.empty()) return head + "\t\t\t\t" + tail;
+  if (domains.empty()) return head + std::string(14, '\t') + tail;
   std::string rows;
   for (std::size_t i = 0; i < domains.size(); ++i) {
     const Json& d = domains[i];
+    const Json& st = d["stats"];
+    std::string stats;
+    for (const char* part : {"backbone", "heavy"})
+      stats += '\t' + field(st[part]["mean"]) + '\t' + field(st[part]["sd"]) + '\t' + field(st[part]["atoms"]);
+    for (const char* part : {"backbone_all", "heavy_all"})
+      stats += '\t' + field(st[part]["mean"]) + '\t' + field(st[part]["sd"]);
     rows += head + std::to_string(i + 1) + '\t' + field(d["ranges"]) + '\t' + field(d["rmsd"]) + '\t' +
-            field(d["gaps"]) + '\t' + field(d["residues"]) + tail;
+            field(d["gaps"]) + '\t' + field(d["residues"]) + stats + tail;
   }
   return rows;
 }

@@ -8,12 +8,39 @@ namespace veldrix::batch {
 
 namespace {
 
+Json stat_json(const veldrix::RmsdStat& s) {
+  return Json{{"mean", s.mean}, {"sd", s.sd}, {"atoms", s.atoms}, {"conformers", s.conformers}};
+}
+
 Json domain_json(const veldrix::Domain& d) {
   Json segments = Json::array();
   for (const veldrix::Segment& s : d.segments)
     segments.push_back(Json{{"chain", s.chain}, {"first", s.first}, {"last", s.last}});
-  return Json{{"ranges", d.ranges}, {"segments", std::move(segments)}, {"rmsd", d.rmsd},
-              {"gaps", d.gaps},     {"residues", d.residues},          {"residue_ids", d.residue_ids}};
+  const veldrix::DomainStats& st = d.stats;
+  return Json{{"ranges", d.ranges},
+              {"segments", std::move(segments)},
+              {"rmsd", d.rmsd},
+              {"gaps", d.gaps},
+              {"residues", d.residues},
+              {"residue_ids", d.residue_ids},
+              {"stats", Json{{"backbone", stat_json(st.backbone)},
+                             {"heavy", stat_json(st.heavy)},
+                             {"backbone_all", stat_json(st.backbone_all)},
+                             {"heavy_all", stat_json(st.heavy_all)}}}};
+}
+
+template <typename T>
+Json optional_json(const std::optional<T>& v) {
+  return v ? Json(*v) : Json(nullptr);
+}
+
+Json residue_json(const veldrix::ResidueProfile& p) {
+  return Json{{"id", p.id},
+              {"name", p.name},
+              {"rmsf", optional_json(p.rmsf)},
+              {"s_phi", optional_json(p.s_phi)},
+              {"s_psi", optional_json(p.s_psi)},
+              {"domain", optional_json(p.domain)}};
 }
 
 std::string_view format_name(veldrix::Format f) { return f == veldrix::Format::mmcif ? "mmcif" : "pdb"; }
@@ -98,6 +125,10 @@ Json record(std::string_view file, const Outcome& outcome, const veldrix::Option
   if (ok)
     for (const veldrix::Domain& d : r->domains) domains.push_back(domain_json(d));
   j["domains"] = std::move(domains);
+  Json residues = Json::array();
+  if (ok)
+    for (const veldrix::ResidueProfile& p : r->per_residue) residues.push_back(residue_json(p));
+  j["per_residue"] = std::move(residues);
   j["parameters"] = parameters(options);
   j["version"] = veldrix::version();
   j["seconds"] = outcome.seconds;

@@ -2,6 +2,7 @@
 #include "command/message.hpp"
 #include "driver/run_script.hpp"
 #include "input/source.hpp"
+#include "stats/stats.hpp"
 #include "veldrix/veldrix.hpp"
 
 namespace veldrix {
@@ -27,6 +28,7 @@ Result run(const Options& options, const std::string& name, std::optional<std::s
   r.lines = std::move(s.printdata.lines);
   const auto& t = s.profile.seconds;
   r.phases = {t[0], t[1], t[2], t[3]};
+  add_statistics(s, r);
   return r;
 }
 

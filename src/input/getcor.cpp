@@ -10,6 +10,7 @@
 #include "input/state.hpp"
 #include "molecule/tree.hpp"
 #include "superpose/rmsd.hpp"
+#include "superpose/transform.hpp"
 #include "util/text.hpp"
 
 namespace veldrix {
@@ -112,6 +113,7 @@ void finish_model(InputState& s, int mode, int unknown) {
   VokanData& v = s.vokandata;
   PdbReadData& d = s.pdbread;
   const int nf = v.ndfree, na = v.na;
+  d.frame = {};
   int defined = 0;
   for (int i = 1; i <= v.nd; ++i) {
     const double value = calang(v, i, 0);
@@ -185,6 +187,7 @@ void finish_model(InputState& s, int mode, int unknown) {
     const double deviation = rmsd(d.rebuilt, d.as_read, n, 0, unused, 1);
     rigid = !(deviation <= threshold);
   }
+  if (!rigid) d.frame = fit_transform(d.rebuilt, d.as_read, n);
   if (rigid) keep_rigid();
 }
 

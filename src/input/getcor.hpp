@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "veldrix/veldrix.hpp"
+
 namespace veldrix {
 
 // State of the reader between calls, for the file being read.
@@ -20,6 +22,9 @@ struct PdbReadData {
   bool extra = false;    // a REMARK announced extra coordinate digits
   bool atom_seen = false;  // an ATOM record of the file has been met
   int stored = 0;          // atoms the records of the last model gave coordinates
+  // The motion of the last model as kept onto the model as read: the identity for a rigid
+  // model; for a flexible one, the best fit of the coordinates its angles give onto the file's.
+  Transform frame;
 
   // Identifier -> first residue with it, for the molecule it was made for.
   std::unordered_map<std::string, int> index;

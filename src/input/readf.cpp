@@ -155,6 +155,8 @@ void read_pdb(InputState& s, PdbText& file, std::vector<std::string>& words, int
       if (m == 2 && state != -1 && v.nsstr == 1) presize(v, file, after_first, positions);
       make_room(v, std::max(m, v.nsstr + 1), planned);
       copstr(v, 0, m);
+      r.frames.resize(std::size_t(m));
+      r.frames.back() = s.pdbread.frame;
       ++v.nsstr;
       v.isstr(v.nsstr) = m;
       (v.i0styp == 1 ? nflexible : nrigid) += 1;

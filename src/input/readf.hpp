@@ -20,6 +20,7 @@ struct ReadData {
   std::optional<std::string_view> content;  // the coordinate file's bytes, when the caller holds them in memory
   Names names = Names::library;          // how the file's names meet the library's
   FileFormat format;                     // of the last coordinate file
+  std::vector<Transform> frames;         // per model read: the motion of its coordinates as kept onto the file's
 };
 
 struct InputState;

@@ -77,7 +77,11 @@ void output_domain(Session& s, const FArray<bool>& resrow, const FArray<bool>& a
 
 Domain describe_domain(const VokanData& v, const FArray<bool>& resrow, const std::string& ranges, double rmsd,
                        int gaps, int residues, const std::vector<std::pair<int, int>>& runs) {
-  Domain d{ranges, {}, rmsd, gaps, residues, {}};
+  Domain d;
+  d.ranges = ranges;
+  d.rmsd = rmsd;
+  d.gaps = gaps;
+  d.residues = residues;
   auto id = [&v](int r) { return std::string(rtrim(v.rnum(r))); };
   for (int r = 1; r <= v.nr; ++r)
     if (resrow(r)) d.residue_ids.push_back(id(r));

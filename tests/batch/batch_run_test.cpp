@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <regex>
+#include <set>
 
 #include "batch/batch_support.hpp"
 
@@ -90,10 +91,31 @@ TEST(Batch, SameBytesWhateverTheJobsAndTsv) {
   // A header, one row per domain and one per failed input, each with the header's columns.
   const std::string tsv = run({.args = {"--format", "tsv", in}}, dir).out;
   EXPECT_EQ(tsv.substr(0, tsv.find('\n')),
-            "file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd\tgaps\tresidues\trigid\tflexible\twarnings\terror");
-  EXPECT_TRUE(tsv.ends_with(empty + "\tpdb\tfalse\terror\t\t\t\t\t\t\t\t0\tNo amino acid residues in sequence.\n"))
+            "file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd\tgaps\tresidues\tbackbone_rmsd\tbackbone_sd\t"
+            "backbone_atoms\theavy_rmsd\theavy_sd\theavy_atoms\tbackbone_all_rmsd\tbackbone_all_sd\theavy_all_rmsd\t"
+            "heavy_all_sd\trigid\tflexible\twarnings\terror");
+  EXPECT_TRUE(tsv.ends_with(empty + "\tpdb\tfalse\terror" + std::string(17, '\t') + "\t0\tNo amino acid residues in sequence.\n"))
       << tsv;
-  for (const std::string& row : with_prefix(tsv, "")) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 12) << row;
+  for (const std::string& row : with_prefix(tsv, "")) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 22) << row;
+}
+
+// --superpose and --plot: a file per domain and a plot per input that succeeded, named after the input (a name
+// met before numbered), and the per-residue profile in each record.
+TEST(Batch, SuperposedFilesAndPlots) {
+  TempDir dir("batch");
+  write_file(dir.path() / "in/1d3z.pdb", data_file("1d3z.pdb.gz"));
+  write_file(dir.path() / "in/again/1d3z.pdb", data_file("1d3z.pdb.gz"));
+  fs::copy_file(std::string(VELDRIX_TEST_DATA) + "/formats/2beg.cif.gz", dir.path() / "in/2beg.cif.gz");
+  write_file(dir.path() / "in/empty.pdb", "END\n");
+  const Ran r = run({.args = {"--superpose", dir.path("out/sp"), "--plot", dir.path("out/pl"), dir.path("in")}}, dir);
+  EXPECT_EQ(r.status, 1);
+  std::set<std::string> made;
+  for (const auto& e : fs::recursive_directory_iterator(dir.path() / "out"))
+    if (e.is_regular_file() && e.file_size() > 0) made.insert(fs::relative(e.path(), dir.path() / "out").string());
+  EXPECT_EQ(made, (std::set<std::string>{"sp/2beg.domain1.cif", "sp/1d3z.domain1.pdb", "sp/1d3z_2.domain1.pdb",
+                                         "pl/2beg.svg", "pl/1d3z.svg", "pl/1d3z_2.svg"}));
+  for (const Json& rec : records(r.out))
+    EXPECT_EQ(rec["per_residue"].size(), rec["residues"].is_null() ? 0 : rec["residues"].get<std::size_t>());
 }
 
 // Each run's status, its records as "file format: ok or error [range] domains", and standard error, with the
@@ -158,6 +180,8 @@ TEST(Batch, FaultsBadInputsAndOptions) {
        "2\nveldrix-batch: cannot write \"no/out\": No such file or directory\n"},
       {{.args = {"-o", root + "fifo", good}, .env = {hang_good}},
        "2\nveldrix-batch: cannot write \"fifo\": No such device or address\n"},
+      {{.args = {"--plot", root + "fifo/plots", good}, .env = {hang_good}},
+       "2\nveldrix-batch: cannot write into \"fifo/plots\": Not a directory\n"},
       {{.args = {"-j", "2", root + "locked"}, .user = nobody},
        "1\nlocked/closed null: The directory \"locked/closed\" cannot be read: Permission denied.\n"
        "locked/locked.pdb null: Input file \"locked/locked.pdb\" cannot be opened.\n2 inputs: 0 ok, 2 failed\n"},

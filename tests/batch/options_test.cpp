@@ -22,6 +22,8 @@ std::string parsed(std::string_view line) {
                   (o.format == OutputFormat::tsv ? " tsv " : " jsonl ") + std::to_string(o.timeout) +
                   (o.quiet ? " quiet [" : " [") + o.range_text + "]";
   for (const std::string& i : o.inputs) s += " " + i;
+  if (o.superpose_dir) s += " superpose:" + *o.superpose_dir;
+  if (o.plot_dir) s += " plot:" + *o.plot_dir;
   return s + " " + to_line(parameters(o.analysis));
 }
 
@@ -31,8 +33,9 @@ TEST(CommandLine, DefaultsAndValues) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"dir", "7 - jsonl 600.000000 [] dir " + to_line(parameters(modern))},
       {"-j 3 -o out.jsonl --format tsv --gap 0.3 --decrease 2 --absdecrease 99.99 --upper-rmsd 0.05 --gap-width 0 "
-       "--buffer 99 --minimum 12 --range 1-40 --library my.lib --names library --timeout 2.5 --quiet a.pdb - b",
-       "3 out.jsonl tsv 2.500000 quiet [1-40] a.pdb - b "
+       "--buffer 99 --minimum 12 --range 1-40 --library my.lib --names library --timeout 2.5 --quiet a.pdb - b "
+       "--superpose sp --plot pl",
+       "3 out.jsonl tsv 2.500000 quiet [1-40] a.pdb - b superpose:sp plot:pl "
        R"({"gap":0.3,"decrease":2.0,"absdecrease":99.99,"upper_rmsd":0.05,"gap_width":0,"buffer":99,)"
        R"("minimum":12,"range":"?1-?40","library":"my.lib","names":"library"})"},
       {"-o - --range all --timeout 0.001 -j 1024 d", "1024 - jsonl 0.001000 [] d " + to_line(parameters(modern))},

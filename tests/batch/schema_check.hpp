@@ -1,5 +1,5 @@
 // A checker for the part of JSON Schema that docs/record.schema.json uses: type (one or a list), enum,
-// required, properties, additionalProperties: false, items, minimum, and "#/$defs/..." references.
+// required, properties, additionalProperties: false, items, minimum, maximum, and "#/$defs/..." references.
 #pragma once
 
 #include <algorithm>
@@ -46,6 +46,8 @@ class SchemaCheck {
       out.push_back(at + ": " + v.dump() + " not in enum");
     if (s.contains("minimum") && v.is_number() && v.get<double>() < s["minimum"].get<double>())
       out.push_back(at + ": below minimum");
+    if (s.contains("maximum") && v.is_number() && v.get<double>() > s["maximum"].get<double>())
+      out.push_back(at + ": above maximum");
     if (v.is_object()) {
       for (const auto& key : s.value("required", nlohmann::json::array()))
         if (!v.contains(key)) out.push_back(at + ": missing " + key.get<std::string>());

@@ -66,7 +66,7 @@ def test_results_equal_batch_records(options, args):
         assert [{"ranges": d.ranges, "rmsd": d.rmsd, "gaps": d.gaps, "residues": d.residues,
                  "residue_ids": d.residue_ids,
                  "segments": [{"chain": s.chain, "first": s.first, "last": s.last} for s in d.segments]}
-                for d in r.domains] == record["domains"]
+                for d in r.domains] == [without(d, "stats") for d in record["domains"]]
 
 
 def printed(source):
