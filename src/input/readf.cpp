@@ -61,11 +61,8 @@ LoadedInput load_coordinates(InputState& s) {
   }
   r.format = in.format;
   if (r.names == Names::modern) {
-    NameMapping mapped = map_modern_names(in.pdb_text);
-    if (!mapped.warning.empty()) {
-      in.pdb_text = std::move(mapped.text);
-      wrnmsg(s, strp(s, mapped.warning));
-    }
+    const std::string warning = map_modern_names_in_place(in.pdb_text);
+    if (!warning.empty()) wrnmsg(s, strp(s, warning));
   }
   return in;
 }
