@@ -1,7 +1,6 @@
 // The sequence of a coordinate file: residues from the ATOM records of its first model.
 #include "input/extseq.hpp"
 
-#include <istream>
 #include <string>
 #include <unordered_map>
 
@@ -20,7 +19,7 @@ bool is_alnum(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') 
 
 }  // namespace
 
-void extseq(MoleculeState& s, std::istream& in, int format, std::string_view chains, int unknown) {
+void extseq(MoleculeState& s, PdbText& in, int format, std::string_view chains, int unknown) {
   VokanData& v = s.vokandata;
   v.nr = 0;
   const std::unordered_map<std::string, int> types = residue_types(v);
@@ -28,15 +27,15 @@ void extseq(MoleculeState& s, std::istream& in, int format, std::string_view cha
   const bool first_only = sel == "first";
   char first_chain = ' ';
   int count = 0;
-  std::string line;
-  while (read_pdb_line(in, line)) {
+  std::string_view line;
+  while (in.next(line)) {
     ++count;
-    if (const std::size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+    if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     if (format != 2 && format != 3) fatmsg(s, "Illegal file format.");
     if (starts_with(line, "ENDMDL")) break;
     if (!starts_with(line, "ATOM ")) continue;
     const std::string name = field(columns(line, 18, 21), 4);
-    const std::optional<int> number = int_field(columns(line, 23, 26));
+    const std::optional<int> number = int_columns(line, 23, 26);
     const char chain = record_chain(line);
     if (!number || !is_alnum(chain)) cannot_read(s, count, line);
     if (first_chain == ' ') first_chain = chain;

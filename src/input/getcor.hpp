@@ -1,7 +1,7 @@
 // PDB coordinate reader: one model at a time into the working structure, flexible or rigid.
 #pragma once
 
-#include <iosfwd>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,7 +13,7 @@ namespace veldrix {
 
 // State of the reader between calls, for the file being read.
 struct PdbReadData {
-  std::string line;      // current line; the line that ended a model is the first of the next
+  std::string_view line;  // current line (in the text read); the line that ended a model is the first of the next
   char ch1 = ' ';        // chain of the model's first ATOM record (for chains "first")
   std::string rnp;       // identifier of the last residue reported by iresid
   std::string rp = "/";  // and its name as given in the record
@@ -32,7 +32,21 @@ struct PdbReadData {
   std::vector<char> seen;       // residue already met in this model
   std::vector<double> saved;    // coordinates as read, while a model is judged
   std::vector<double> as_read, rebuilt;  // the atoms compared for that judgement
+
+  // The residue the last record named: its chain, number and residue name as in the
+  // record, and iresid's answer. A record naming the same gets the same answer.
+  bool last_valid = false;
+  char last_chain = 0;
+  int last_number = 0;
+  std::string last_name;
+  int last_residue = 0;
+  // Atom names of the molecule packed into 8 bytes (7 characters and the length), for the
+  // search of a record's atom among its residue's; `unpacked` for a longer name.
+  std::vector<std::uint64_t> names;
+  static constexpr std::uint64_t unpacked = ~std::uint64_t(0);
 };
+
+class PdbText;
 
 struct InputState;
 
@@ -42,7 +56,7 @@ struct InputState;
 // chains: "*" or "all", "first", or a pattern for the chain identifier.
 // state: 0 on the first call for a file; on return the line number where the
 // next model starts, or -1 when the file has ended. unknown: 0 error, 1 warning, 2 skip.
-void getcor(InputState& s, std::istream& in, int& mode, std::string_view chains, int& state, int unknown);
+void getcor(InputState& s, PdbText& in, int& mode, std::string_view chains, int& state, int unknown);
 
 // Residue with identifier id (chain character + number), or 0. Identifiers of
 // chain A also match residues written without a chain character. unknown = 3

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace veldrix {
@@ -97,27 +98,34 @@ std::string primed(std::string name) {
   return name;
 }
 
-struct Record {
-  std::size_t begin;  // offset of the line
-  std::string_view line;
-};
-
 bool atom_record(std::string_view line) {
   return line.size() >= residue_columns && (line.substr(0, 5) == "ATOM " || line.substr(0, 6) == "HETATM");
 }
 
+// Calls f(offset, line) for every line of the text.
+template <class F>
+void for_each_line(std::string_view text, F f) {
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    f(at, text.substr(at, end - at));
+    at = end + 1;
+  }
+}
+
 // The residues named A, C or G that have a 2'-deoxy sugar (a C2' and no O2' atom), by residue identifier.
-std::unordered_map<std::string_view, bool> deoxy_residues(const std::vector<Record>& records) {
-  std::unordered_map<std::string_view, std::array<bool, 2>> sugar;  // {C2' seen, O2' seen}
-  for (const Record& r : records) {
-    const std::string_view name = trim(r.line.substr(17, 4));
-    if (name != "A" && name != "C" && name != "G") continue;
-    const std::string atom = primed(reader_atom_name(r.line.substr(12, 4)));
-    auto& seen = sugar[r.line.substr(17, 10)];
+std::unordered_map<std::string, bool> deoxy_residues(std::string_view text) {
+  std::unordered_map<std::string, std::array<bool, 2>> sugar;  // {C2' seen, O2' seen}
+  for_each_line(text, [&](std::size_t, std::string_view line) {
+    if (!atom_record(line)) return;
+    const std::string_view name = trim(line.substr(17, 4));
+    if (name != "A" && name != "C" && name != "G") return;
+    const std::string atom = primed(reader_atom_name(line.substr(12, 4)));
+    auto& seen = sugar[std::string(line.substr(17, 10))];
     if (atom == "C2'") seen[0] = true;
     if (atom == "O2'") seen[1] = true;
-  }
-  std::unordered_map<std::string_view, bool> deoxy;
+  });
+  std::unordered_map<std::string, bool> deoxy;
   for (const auto& [id, seen] : sugar) deoxy.emplace(id, seen[0] && !seen[1]);
   return deoxy;
 }
@@ -149,17 +157,13 @@ std::span<const ResidueRename> residue_renames() { return residue_table; }
 std::span<const AtomRename> atom_renames() { return atom_table; }
 
 NameMapping map_modern_names(std::string_view pdb_text) {
-  std::vector<Record> records;
-  std::vector<std::size_t> stretch_ends;  // offsets of MODEL and ENDMDL lines
-  for (std::size_t at = 0; at < pdb_text.size();) {
-    std::size_t end = pdb_text.find('\n', at);
-    if (end == std::string_view::npos) end = pdb_text.size();
-    const std::string_view line = pdb_text.substr(at, end - at);
-    if (atom_record(line)) records.push_back({at, line});
-    else if (line.substr(0, 5) == "MODEL" || line.substr(0, 6) == "ENDMDL") stretch_ends.push_back(at);
-    at = end + 1;
-  }
-  const std::unordered_map<std::string_view, bool> deoxy = deoxy_residues(records);
+  NameMapping result{std::string(pdb_text), {}};
+  result.warning = map_modern_names_in_place(result.text);
+  return result;
+}
+
+std::string map_modern_names_in_place(std::string& pdb_text) {
+  const std::unordered_map<std::string, bool> deoxy = deoxy_residues(pdb_text);
 
   std::unordered_map<std::string_view, std::string_view> residue_map;
   for (const ResidueRename& r : residue_table) residue_map.emplace(r.from, r.to);
@@ -174,48 +178,62 @@ NameMapping map_modern_names(std::string_view pdb_text) {
     }
   }
 
-  NameMapping result{std::string(pdb_text), {}};
+  // The atom rename of a record depends only on its atom name field and its library residue: looked up
+  // once per pair (a protein file has a few hundred of them), not once per record.
+  std::unordered_set<std::string> primed_names;  // owns the names that are not in the table
+  const auto atom_target = [&](std::string_view library, std::string_view field) -> std::string_view {
+    std::string atom = reader_atom_name(field);
+    const bool nucleic = is_nucleotide(library);
+    if (nucleic) atom = primed(std::move(atom));
+    if (const auto it = atom_map.find(std::string(library) + " " + atom); it != atom_map.end()) return it->second;
+    if (nucleic && field.find('*') != std::string_view::npos) return *primed_names.insert(std::move(atom)).first;
+    return {};
+  };
+  std::unordered_map<std::string, std::string_view> targets;  // atom field + library residue -> atom
+
   Tally residues, atoms;
-  std::string_view previous;  // residue identifier of the previous record of the stretch
-  std::size_t next_end = 0;
-  for (const Record& r : records) {
-    while (next_end < stretch_ends.size() && stretch_ends[next_end] < r.begin) {
-      previous = {};
-      ++next_end;
+  std::string previous;  // residue identifier of the previous record of the stretch, as read
+  std::string key;
+  for_each_line(pdb_text, [&](std::size_t at, std::string_view line) {
+    if (!atom_record(line)) {
+      if (line.substr(0, 5) == "MODEL" || line.substr(0, 6) == "ENDMDL") previous.clear();
+      return;
     }
-    char* out = result.text.data() + r.begin;
-    const std::string_view id = r.line.substr(17, 10);
-    const std::string_view name = trim(r.line.substr(17, 4));
+    // The record is rewritten below through `out`: what is read of it is read first.
+    char* out = pdb_text.data() + at;
+    const std::string_view id = line.substr(17, 10);
+    const std::string name(trim(line.substr(17, 4)));
+    const std::string_view field = line.substr(12, 4);
+    const std::string written(trim(field));
+    const bool new_residue = id != previous;
+    previous.assign(id);
     std::string_view library = name;
     if (const auto it = residue_map.find(name); it != residue_map.end()) {
       library = it->second;
-      if (const auto d = deoxy.find(id); d != deoxy.end() && d->second) library = deoxy_form(name);
+      if (const auto d = deoxy.find(previous); d != deoxy.end() && d->second) library = deoxy_form(name);
+      if (new_residue) residues.add(name, library);
+    }
+    key.assign(field);
+    key.append(library);
+    auto found = targets.find(key);
+    if (found == targets.end()) found = targets.emplace(key, atom_target(library, field)).first;
+    const std::string_view target = found->second;
+    if (library != name) {
       std::memset(out + 17, ' ', 4);
       std::memcpy(out + 17, library.data(), library.size());
-      if (id != previous) residues.add(std::string(name), library);
     }
-    previous = id;
-
-    const std::string_view written = trim(r.line.substr(12, 4));
-    std::string atom = reader_atom_name(r.line.substr(12, 4));
-    const bool nucleic = is_nucleotide(library);
-    if (nucleic) atom = primed(std::move(atom));
-    std::string_view target;
-    if (const auto it = atom_map.find(std::string(library) + " " + atom); it != atom_map.end()) target = it->second;
-    else if (nucleic && written.find('*') != std::string_view::npos) target = atom;
-    if (target.empty()) continue;
+    if (target.empty()) return;
     // As PDB writers place names: from column 14 unless four characters long.
     std::memset(out + 12, ' ', 4);
     std::memcpy(out + (target.size() < 4 ? 13 : 12), target.data(), target.size());
-    atoms.add(std::string(written), target);
-  }
+    atoms.add(written, target);
+  });
 
   std::string list;
   for (const Tally* t : {&residues, &atoms})
     for (const auto& [mapping, count] : t->entries())
       list += (list.empty() ? "" : ", ") + mapping + " (" + std::to_string(count) + ")";
-  if (!list.empty()) result.warning = "Names mapped: " + list + ".";
-  return result;
+  return list.empty() ? std::string() : "Names mapped: " + list + ".";
 }
 
 }  // namespace veldrix

@@ -39,5 +39,7 @@ struct NameMapping {
 // an atom counts once per record. Residues come first, then atoms, each in the
 // order of their first occurrence; an atom mapping is named by the name as written.
 NameMapping map_modern_names(std::string_view pdb_text);
+// The same on the text itself (no copy of a large file): returns the warning.
+std::string map_modern_names_in_place(std::string& pdb_text);
 
 }  // namespace veldrix

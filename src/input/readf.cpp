@@ -10,6 +10,7 @@
 #include "command/params.hpp"
 #include "input/extseq.hpp"
 #include "input/names.hpp"
+#include "input/pdbfields.hpp"
 #include "input/source.hpp"
 #include "input/state.hpp"
 #include "molecule/library.hpp"
@@ -48,31 +49,6 @@ void open_input(CommandState& s, std::ifstream& file, const std::string& name) {
   if (!regular || !file.is_open()) fatmsg(s, "Input file " + strq(s, name) + " cannot be opened.");
 }
 
-// A loaded coordinate file as a stream the readers take line by line and rewind. The text of a
-// file whose reading failed ends in that failure, where the file itself would fail.
-class TextBuffer : public std::streambuf {
- public:
-  TextBuffer(std::string& text, bool fails) : fails_(fails) { setg(text.data(), text.data(), text.data() + text.size()); }
-
- protected:
-  int_type underflow() override {
-    if (fails_) throw std::ios_base::failure("read error");
-    return traits_type::eof();
-  }
-  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
-    const off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : egptr() - eback();
-    return seekpos(pos_type(base + off), which);
-  }
-  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
-    if (pos < 0 || pos > egptr() - eback()) return pos_type(off_type(-1));
-    setg(eback(), eback() + off_type(pos), egptr());
-    return pos;
-  }
-
- private:
-  bool fails_;
-};
-
 // The coordinate file, from disk or from the caller's memory, as PDB text; today's names
 // mapped to the library's when asked for.
 LoadedInput load_coordinates(InputState& s) {
@@ -85,19 +61,10 @@ LoadedInput load_coordinates(InputState& s) {
   }
   r.format = in.format;
   if (r.names == Names::modern) {
-    NameMapping mapped = map_modern_names(in.pdb_text);
-    if (!mapped.warning.empty()) {
-      in.pdb_text = std::move(mapped.text);
-      wrnmsg(s, strp(s, mapped.warning));
-    }
+    const std::string warning = map_modern_names_in_place(in.pdb_text);
+    if (!warning.empty()) wrnmsg(s, strp(s, warning));
   }
   return in;
-}
-
-void rewind(InputState& s, std::istream& file) {
-  file.clear();
-  file.seekg(0);
-  if (file.fail()) fatmsg(s, "Input file " + strq(s, s.readdata.filnam) + " cannot be read a second time.");
 }
 
 // Capacity for structure m while all models of a file are copied in. The arrays
@@ -109,6 +76,21 @@ void make_room(VokanData& v, int m, int& planned) {
   if (m > cap) alostr(v, std::max(m, 2 * cap), 1);
 }
 
+// Room for all models at once, from the size of the second model's text: NMR files repeat one
+// model's records, so the text left holds about that many more. Only a size that the fill
+// check could still accept is given; growing stays for files that do not keep to the rule.
+void presize(VokanData& v, const PdbText& text, std::size_t after_first, long long positions) {
+  const std::size_t after_second = text.position();
+  if (after_second <= after_first || after_second >= text.size()) return;
+  const std::size_t span = after_second - after_first;
+  const std::size_t rest = text.size() - after_second;
+  const double models = 2.0 + double(rest / span);
+  // Every further position needs a record of at least atom_record_width characters and a line end.
+  const double more = double(rest) / double(atom_record_width + 1);
+  if (models > 1.0e6 || !models_fit(int(models), v.na, positions + (long long)(more))) return;
+  if (int(models) + 1 > v.structure_capacity()) alostr(v, int(models) + 1, 0);
+}
+
 void check_fill(InputState& s, int models, long long positions) {
   const VokanData& v = s.vokandata;
   if (models_fit(models, v.na, positions)) return;
@@ -117,7 +99,7 @@ void check_fill(InputState& s, int models, long long positions) {
                 " positions in " + plural(s, models, "model") + " of " + plural(s, v.na, "atom") + ".");
 }
 
-void read_pdb(InputState& s, std::istream& file, std::vector<std::string>& words, int unknown) {
+void read_pdb(InputState& s, PdbText& file, std::vector<std::string>& words, int unknown) {
   VokanData& v = s.vokandata;
   ReadData& r = s.readdata;
   params(s, words, pdb_stage);
@@ -131,7 +113,7 @@ void read_pdb(InputState& s, std::istream& file, std::vector<std::string>& words
     iniseq(s);
     savsel(s, 0);  // the named selections of the previous molecule went with it
     v.nsstr = 0;   // and so did its structures
-    rewind(s, file);
+    file.rewind();
   }
 
   int nflexible = 0, nrigid = 0;
@@ -159,12 +141,15 @@ void read_pdb(InputState& s, std::istream& file, std::vector<std::string>& words
     int state = 0;
     int m = 0;
     long long positions = 0;
+    std::size_t after_first = 0;
     do {
       ++m;
       v.i0styp = kind;
       getcor(s, file, mode, r.chains, state, unknown);
       positions += s.pdbread.stored;
       check_fill(s, m, positions);
+      if (m == 1) after_first = file.position();
+      if (m == 2 && state != -1 && v.nsstr == 1) presize(v, file, after_first, positions);
       make_room(v, std::max(m, v.nsstr + 1), planned);
       copstr(v, 0, m);
       r.frames.resize(std::size_t(m));
@@ -214,16 +199,20 @@ void readf(InputState& s, std::vector<std::string>& words, bool check) {
     params(s, words, "append");
     if (!option(s, "append")) v.naa = v.nattyp = v.maxdih = v.maxat = 0;
     const int before = v.naa;
-    getlib(s, check ? &file : nullptr);
-    v.nr = 0;
-    libchk(s);
+    if (!check && !v.attyp.allocated() && !v.aanam.allocated()) {
+      load_builtin_library(s);  // checked when it was first read
+      v.nr = 0;
+    } else {
+      getlib(s, check ? &file : nullptr);
+      v.nr = 0;
+      libchk(s);
+    }
     if (check)
       putlin(s, 2, "Library file " + strq(s, r.filnam) + " read, " + plural(s, v.naa - before, "residue type") + ".");
   } else if (r.action == "pdb") {
     // Coordinates always come from a file (plain or gzip, PDB or mmCIF), or from the bytes the caller holds.
     LoadedInput in = load_coordinates(s);
-    TextBuffer buffer(in.pdb_text, in.read_error);
-    std::istream text(&buffer);
+    PdbText text(in.pdb_text, in.read_error);
     read_pdb(s, text, words, unknown);
   } else {
     fatmsg(s, "Unknown file type " + strq(s, r.action) + ".");

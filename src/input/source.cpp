@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 #include "input/mmcif.hpp"
 
@@ -54,15 +55,17 @@ std::string read_file(const std::string& path, std::size_t limit, bool& failed) 
   if (!file.is_open()) cannot_open(path);
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (!ec && size > limit) too_large(path, limit, false);
-  std::string bytes;
-  if (!ec) bytes.reserve(std::size_t(size));
-  constexpr std::size_t chunk = std::size_t(1) << 20;
-  while (file) {
-    const std::size_t have = bytes.size();
-    if (have > limit) too_large(path, limit, false);
-    bytes.resize(have + chunk);
-    file.read(bytes.data() + have, std::streamsize(chunk));
-    bytes.resize(have + std::size_t(file.gcount()));
+  // The size the file has is read at once; whatever follows (a file that grew) in chunks.
+  std::string bytes(!ec ? std::size_t(size) : 0, '\0');
+  file.read(bytes.data(), std::streamsize(bytes.size()));
+  bytes.resize(std::size_t(file.gcount()));
+  if (file) {
+    std::vector<char> chunk(std::size_t(1) << 16);
+    while (file) {
+      if (bytes.size() > limit) too_large(path, limit, false);
+      file.read(chunk.data(), std::streamsize(chunk.size()));
+      bytes.append(chunk.data(), std::size_t(file.gcount()));
+    }
   }
   failed = file.bad();
   if (bytes.size() > limit) too_large(path, limit, false);

@@ -327,6 +327,61 @@ void getlib(MoleculeState& s, std::istream* input) {
   for (int i = 1; i <= r; ++i) librot(s, i);
 }
 
+namespace {
+
+// The library arrays of a data model and their sizes.
+struct LibraryArrays {
+  int nattyp = 0, naa = 0, maxat = 0, maxdih = 0;
+  FArray<std::string> attyp;
+  FArray<int> iatel;
+  FArray<std::string> aanam, aatyp;
+  FArray<int> ndih, nat, ifirat, lasat;
+  FArray<std::string, 2> dihnam;
+  FArray<int, 3> idihat;
+  FArray<int, 2> ldihat;
+  FArray<std::string, 2> atnam;
+  FArray<int, 2> iattyp;
+  FArray<double, 3> coord;
+  FArray<int, 2> ipatom;
+};
+
+template <class From, class To>
+void copy_library(const From& f, To& t) {
+  t.nattyp = f.nattyp;
+  t.naa = f.naa;
+  t.maxat = f.maxat;
+  t.maxdih = f.maxdih;
+  t.attyp = f.attyp;
+  t.iatel = f.iatel;
+  t.aanam = f.aanam;
+  t.aatyp = f.aatyp;
+  t.ndih = f.ndih;
+  t.nat = f.nat;
+  t.ifirat = f.ifirat;
+  t.lasat = f.lasat;
+  t.dihnam = f.dihnam;
+  t.idihat = f.idihat;
+  t.ldihat = f.ldihat;
+  t.atnam = f.atnam;
+  t.iattyp = f.iattyp;
+  t.coord = f.coord;
+  t.ipatom = f.ipatom;
+}
+
+}  // namespace
+
+void load_builtin_library(MoleculeState& s) {
+  static const LibraryArrays builtin = [] {
+    MoleculeState fresh;
+    getlib(fresh, nullptr);
+    libchk(fresh);
+    LibraryArrays arrays;
+    copy_library(fresh.vokandata, arrays);
+    return arrays;
+  }();
+  copy_library(builtin, s.vokandata);
+}
+
 void librot(MoleculeState& s, int i) {
   VokanData& v = s.vokandata;
   const int n = v.nat(i);

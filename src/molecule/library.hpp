@@ -19,6 +19,11 @@ constexpr int builtin_library_lines = 1475;
 // names exist keep their first definition. Every error is fatal.
 void getlib(MoleculeState& s, std::istream* input);
 
+// The built-in library into a data model that holds no library yet: what getlib and a
+// passing libchk give it, read once per process and copied from then on (the text is
+// constant, and so is what it reads to).
+void load_builtin_library(MoleculeState& s);
+
 // Checks the whole library: duplicate residue names, duplicate angle names and
 // own-atom names within a residue type, and angles whose rotation moves an atom
 // that defines an earlier angle of the same type. A finding is fatal.

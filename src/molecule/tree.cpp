@@ -165,13 +165,15 @@ void assemble(VokanData& v) {
       if (!normalise(axis)) continue;
       const double cs = std::cos(phi), sn = std::sin(phi);
       const int hi = std::min({v.lda(k), na, placed});
+      double* const ref0 = v.coo0.ptr(1, 0);  // atom a at ref0[3a .. 3a+2]
       for (int a = a3 + 1; a <= hi; ++a) {
-        const Vec3 d = minus(ref(v, a), p2);
+        double* const q = ref0 + 3 * std::size_t(a);
+        const Vec3 d = {q[0] - p2[0], q[1] - p2[1], q[2] - p2[2]};
         const Vec3 kd = cross(axis, d);
         const double along = dot(axis, d) * (1.0 - cs);
-        set_ref(v, a,
-                {p2[0] + d[0] * cs + kd[0] * sn + axis[0] * along, p2[1] + d[1] * cs + kd[1] * sn + axis[1] * along,
-                 p2[2] + d[2] * cs + kd[2] * sn + axis[2] * along});
+        q[0] = p2[0] + d[0] * cs + kd[0] * sn + axis[0] * along;
+        q[1] = p2[1] + d[1] * cs + kd[1] * sn + axis[1] * along;
+        q[2] = p2[2] + d[2] * cs + kd[2] * sn + axis[2] * along;
       }
     }
   }
@@ -236,6 +238,8 @@ void tree(VokanData& v, const FArray<bool>& free) {
   v.coo0.allocate(Dim(3), Dim(0, na));
   gencor(v);
 }
+
+void assemble_reference(VokanData& v) { assemble(v); }
 
 void gencor(VokanData& v) {
   const int nf = v.ndfree, na = v.na;

@@ -17,6 +17,11 @@ void tree(VokanData& v, const FArray<bool>& free);
 // atoms' unit coordinates from it.
 void gencor(VokanData& v);
 
+// The first step of gencor alone: the reference structure (library geometry with the
+// current angle values) in coo0, in the molecule's frame rather than the units'. Until
+// the next gencor, gener must not run.
+void assemble_reference(VokanData& v);
+
 // Coordinates of the working structure (atoms 0..na) from the base pose
 // dval(-6..0) and the free angle values dval(1..ndfree); nothing for a rigid structure.
 void gener(VokanData& v);

@@ -1,10 +1,12 @@
 // Clustering of the core atoms and the spread value of each level.
 #include "rmsd_var/clustering.hpp"
 
+#include <algorithm>
 #include <vector>
 
 #include "superpose/state.hpp"
 #include "rmsd_var/variance.hpp"
+#include "superpose/moments.hpp"
 #include "superpose/overlay.hpp"
 
 namespace veldrix {
@@ -64,19 +66,55 @@ void perform_clustering(SuperposeState& s, std::span<LevelRecord> levels, std::s
   spread[0] = 10000.0;
   // The RMSD of a cluster depends on its members only, so each cluster's RMSD is
   // computed once, when it forms (row 1), and carried with its row; the sum runs
-  // in row order as for a level computed from scratch.
-  FArray<bool> sel(Dim(s.vokandata.na));
+  // in row order as for a level computed from scratch. It comes from the additive
+  // statistics of the cluster's atoms: those of a merged cluster are the sums of its
+  // two parts' (a single item's are gathered when it first merges).
+  const VokanData& vk = s.vokandata;
+  FArray<bool> sel(Dim(vk.na));
   std::vector<int> touched;
+  const bool moments = EnsembleMoments::suits(vk.nsstr);
+  EnsembleMoments& em = s.moments;
+  if (moments) em.prepare(vk, axis);
+  auto gather = [&](std::span<const int> items, std::vector<double>& block) {
+    block.assign(em.size(), 0.0);
+    touched.clear();
+    select_cluster(vk, items, core, axis, sel, touched);
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    for (int a : touched) {
+      sel(a) = false;
+      if (em.usable(a)) em.add_atom(block, a);
+    }
+  };
   std::vector<double> rms(n, 0.0), next;
+  std::vector<std::vector<double>> blocks(n), next_blocks;  // by row; empty until the row's cluster merges
   next.reserve(n);
   for (std::size_t k = 1; k < n; ++k) {
     const LevelRecord& level = levels[k];
+    const LevelRecord& before = levels[k - 1];
     const auto [i, j] = merges[k - 1];
     next.clear();
-    next.push_back(cluster_rmsd(s, level.row(1), core, axis, sel, touched));
+    next_blocks.clear();
+    if (moments) {
+      std::vector<double>& bi = blocks[std::size_t(i - 1)];
+      std::vector<double>& bj = blocks[std::size_t(j - 1)];
+      if (bi.empty()) gather(before.row(i), bi);
+      if (bj.empty()) gather(before.row(j), bj);
+      for (std::size_t x = 0; x < bi.size(); ++x) bi[x] += bj[x];
+      const std::optional<double> value = em.rmsd(bi);
+      next.push_back(value ? *value : cluster_rmsd(s, level.row(1), core, axis, sel, touched));
+      next_blocks.push_back(std::move(bi));
+    } else {
+      next.push_back(cluster_rmsd(s, level.row(1), core, axis, sel, touched));
+      next_blocks.emplace_back();
+    }
     for (std::size_t r = 0; r < rms.size(); ++r)
-      if (int(r) + 1 != i && int(r) + 1 != j) next.push_back(rms[r]);
+      if (int(r) + 1 != i && int(r) + 1 != j) {
+        next.push_back(rms[r]);
+        next_blocks.push_back(std::move(blocks[r]));
+      }
     rms.swap(next);
+    blocks.swap(next_blocks);
     double sum = 0.0;
     int count = 0;
     for (int r = 1; r <= level.rows(); ++r) {

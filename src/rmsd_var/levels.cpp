@@ -36,6 +36,11 @@ struct MergeSearch {
   std::vector<double> row_lb, row_ub;
   std::vector<int> arg_lb, arg_ub;
   std::vector<int> list;  // scratch item list
+  // Per slot pair, while the matrix is symmetric: the sums of x, x^2 and |x| over the
+  // entries between the two clusters, kept through the merges (a merged cluster's are
+  // the sums of its parts'); an asymmetric matrix has them gathered entry by entry.
+  bool additive = false;
+  std::vector<double> c0, c1, ca;
 
   std::size_t pair(int s, int t) const {
     if (s > t) std::swap(s, t);
@@ -94,6 +99,26 @@ void init_search(MergeSearch& ms, const FArray<double, 2>& v, int n) {
       const std::size_t p = ms.pair(s, t);
       ms.lb[p] = ms.ub[p] = ms.at(s, t);
     }
+  ms.additive = true;
+  for (int t = 2; t <= n && ms.additive; ++t)
+    for (int q = 1; q < t; ++q)
+      if (!(ms.at(q, t) == ms.at(t, q))) {
+        ms.additive = false;
+        break;
+      }
+  if (ms.additive) {
+    ms.c0.assign(np, 0.0);
+    ms.c1.assign(np, 0.0);
+    ms.ca.assign(np, 0.0);
+    for (int t = 2; t <= n; ++t)
+      for (int q = 1; q < t; ++q) {
+        const std::size_t p = ms.pair(q, t);
+        const double x = ms.at(q, t);
+        ms.c0[p] = x;
+        ms.c1[p] = x * x;
+        ms.ca[p] = std::fabs(x);
+      }
+  }
   ms.row_lb.assign(std::size_t(n), 0.0);
   ms.row_ub.assign(std::size_t(n), 0.0);
   ms.arg_lb.assign(std::size_t(n), 0);
@@ -117,6 +142,25 @@ std::array<int, 2> choose_pair(MergeSearch& ms) {
   // can be the least one.
   double u = highest;
   for (std::size_t a = 0; a + 1 < c; ++a) u = std::min(u, ms.row_ub[std::size_t(ms.rows[a] - 1)]);
+  // When a single pair's bounds reach down to u, its score lies strictly below every
+  // other pair's: it is the pick without its exact score.
+  {
+    int candidates = 0;
+    std::array<int, 2> only{1, 2};
+    std::size_t only_pair = 0;
+    for (std::size_t a = 0; a + 1 < c && candidates < 2; ++a) {
+      if (ms.row_lb[std::size_t(ms.rows[a] - 1)] > u) continue;
+      for (std::size_t b = a + 1; b < c; ++b) {
+        const std::size_t p = ms.pair(ms.rows[a], ms.rows[b]);
+        if (ms.lb[p] > u) continue;
+        if (++candidates > 1) break;
+        only = {int(a) + 1, int(b) + 1};
+        only_pair = p;
+      }
+    }
+    constexpr double sure = 1.0e300;  // far from overflow in any order of summation
+    if (candidates == 1 && ms.lb[only_pair] > -sure && ms.ub[only_pair] < sure) return only;
+  }
   bool found = false;
   double best = 0.0;
   std::array<int, 2> pick{1, 2};
@@ -168,7 +212,14 @@ void apply_merge(MergeSearch& ms, const std::array<int, 2>& merge) {
   // The merged cluster's own pairs: both clusters' pairs and those between them,
   // each entry taken as V(smaller item, larger item) as the sorted cluster lists it.
   double x0, x1, xa;
-  cross_sums(ms, mi, mj, false, x0, x1, xa);
+  if (ms.additive) {
+    const std::size_t p = ms.pair(si, sj);
+    x0 = ms.c0[p];
+    x1 = ms.c1[p];
+    xa = ms.ca[p];
+  } else {
+    cross_sums(ms, mi, mj, false, x0, x1, xa);
+  }
   const std::size_t ki = std::size_t(si - 1), kj = std::size_t(sj - 1);
   ms.s0[ki] += ms.s0[kj] + x0;
   ms.s1[ki] += ms.s1[kj] + x1;
@@ -196,7 +247,14 @@ void apply_merge(MergeSearch& ms, const std::array<int, 2>& merge) {
   for (std::size_t r = 1; r < ms.rows.size(); ++r) {
     const int t = ms.rows[r];
     const auto& mt = ms.members[std::size_t(t - 1)];
-    cross_sums(ms, mi, mt, true, x0, x1, xa);
+    if (ms.additive) {
+      const std::size_t pi = ms.pair(si, t), pj = ms.pair(sj, t);
+      x0 = ms.c0[pi] += ms.c0[pj];
+      x1 = ms.c1[pi] += ms.c1[pj];
+      xa = ms.ca[pi] += ms.ca[pj];
+    } else {
+      cross_sums(ms, mi, mt, true, x0, x1, xa);
+    }
     const std::size_t kt = std::size_t(t - 1);
     const double k = sm + double(mt.size());
     const double count = k * (k - 1.0) / 2.0;

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "command/message.hpp"
-#include "superpose/state.hpp"
+#include "superpose/moments.hpp"
 #include "superpose/rmsd.hpp"
+#include "superpose/state.hpp"
 
 namespace veldrix {
 
@@ -139,25 +140,61 @@ void ovrlay(SuperposeState& state, const FArray<bool>& keep, double gap, double 
   }
   f(nr + 1) = false;
 
+  // The ensemble RMSD of a selection comes from additive statistics where they suit the
+  // ensemble: those of the whole selection are kept, and a trial removal takes one
+  // residue's atoms out of a copy. Otherwise (and where the statistics cannot give
+  // armsd's value closely) armsd runs on a trial selection, which equals s except while
+  // one residue is taken out of it.
+  const bool moments = EnsembleMoments::suits(v.nsstr);
+  EnsembleMoments& em = state.moments;
+  std::vector<double> total, trial;
+  FArray<bool> trial_sel;
+  const auto take = [&](std::vector<double>& block, int r, double sign) {
+    for (int a = first(r); a <= last(r); ++a)
+      if (s(a) && em.usable(a)) em.add_atom(block, a, sign);
+  };
+  if (moments) {
+    em.prepare(v, s);
+    total.assign(em.size(), 0.0);
+    for (int r = 1; r <= nr; ++r)
+      if (f(r)) take(total, r, 1.0);
+  }
+  trial_sel = s;
+  std::vector<int> atoms;
+
   const auto drop = [&](int r) {
-    for (int a = first(r); a <= last(r); ++a) s(a) = false;
+    if (moments) take(total, r, -1.0);
+    for (int a = first(r); a <= last(r); ++a) s(a) = trial_sel(a) = false;
     f(r) = false;
     --nres;
   };
-  // The trial selection equals s except while one residue is taken out of it.
-  FArray<bool> trial = s;
   const auto rmsd_without = [&](int r) {
-    for (int a = first(r); a <= last(r); ++a) trial(a) = false;
-    const double value = armsd(state, trial);
-    for (int a = first(r); a <= last(r); ++a) trial(a) = s(a);
+    if (moments) {
+      trial = total;
+      take(trial, r, -1.0);
+      if (const std::optional<double> value = em.rmsd(trial)) return *value;
+    }
+    for (int a = first(r); a <= last(r); ++a) trial_sel(a) = false;
+    const double value = armsd(state, trial_sel);
+    for (int a = first(r); a <= last(r); ++a) trial_sel(a) = s(a);
     return value;
+  };
+  // armsd of s; also refreshes adisp.
+  const auto rmsd_of_s = [&]() {
+    if (moments) {
+      atoms.clear();
+      for (int a = 1; a <= v.na; ++a)
+        if (s(a) && em.usable(a)) atoms.push_back(a);
+      if (const std::optional<double> value = em.rmsd(total, atoms, v.adisp)) return *value;
+    }
+    return armsd(state, s);
   };
 
   for (;;) {
     const int nres0 = nres;
     const int seg0 = count_segments(f, nr);
     const int g0 = gaps_of(seg0);
-    const double r0 = armsd(state, s);  // also refreshes adisp
+    const double r0 = rmsd_of_s();
     if (r0 < upper_rmsd || r0 <= 0.0) break;
 
     // Residues without a selected neighbour go first.
@@ -166,7 +203,6 @@ void ovrlay(SuperposeState& state, const FArray<bool>& keep, double gap, double 
       if (kept(r) || !f(r)) continue;
       if ((r == 1 || !f(r - 1)) && (r == nr || !f(r + 1))) {
         drop(r);
-        for (int a = first(r); a <= last(r); ++a) trial(a) = false;
         isolated = true;
       }
     }
@@ -236,10 +272,7 @@ void ovrlay(SuperposeState& state, const FArray<bool>& keep, double gap, double 
       rel = best / r0;
     }
 
-    if (rel >= thr || dec >= absthr) {
-      drop(j);
-      for (int a = first(j); a <= last(j); ++a) trial(a) = false;
-    }
+    if (rel >= thr || dec >= absthr) drop(j);
     if (nres == nres0) break;
   }
 

@@ -42,17 +42,25 @@ double pythag(double a, double b) {
   return absb * std::sqrt(1.0 + r * r);
 }
 
-void svd(std::span<double> a_, int m, int n, int mp, int np, std::span<double> w_, std::span<double> v_) {
+namespace {
+
+// The decomposition for any size (Fixed = 0) or for 3 x 3 matrices stored 3 x 3 (Fixed = 3),
+// where the sizes are constants the compiler unrolls the loops with: the same operations
+// in the same order.
+template <int Fixed>
+void svd_impl(std::span<double> a_, int m_, int n_, int mp_, int np_, std::span<double> w_, std::span<double> v_) {
+  const int m = Fixed != 0 ? Fixed : m_, n = Fixed != 0 ? Fixed : n_;
+  const int mp = Fixed != 0 ? Fixed : mp_, np = Fixed != 0 ? Fixed : np_;
   if (m < 1 || n < 1) return;
   const Mat a{a_.data(), mp};
   const Mat v{v_.data(), np};
   const Vec w{w_.data()};
 
   // The super-diagonal work vector: on the stack for the sizes this program uses.
-  std::array<double, 101> rv1_small{};
+  std::array<double, Fixed != 0 ? Fixed + 1 : 101> rv1_small{};
   std::vector<double> rv1_large;
   double* rv1 = rv1_small.data();
-  if (n > 100) {
+  if (Fixed == 0 && n > 100) {
     rv1_large.assign(std::size_t(n) + 1, 0.0);
     rv1 = rv1_large.data();
   }
@@ -264,6 +272,50 @@ void svd(std::span<double> a_, int m, int n, int mp, int np, std::span<double> w
   }
 }
 
+}  // namespace
+
+void svd(std::span<double> a, int m, int n, int mp, int np, std::span<double> w, std::span<double> v) {
+  svd_impl<0>(a, m, n, mp, np, w, v);
+}
+
+BestRotation best_rotation(std::array<double, 9> c) {
+  // Determinant by cofactor expansion along the first row, before c is overwritten.
+  auto at = [&](int i, int j) { return c[(i - 1) + 3 * (j - 1)]; };
+  const double det = at(1, 1) * (at(2, 2) * at(3, 3) - at(2, 3) * at(3, 2)) -
+                     at(1, 2) * (at(2, 1) * at(3, 3) - at(2, 3) * at(3, 1)) +
+                     at(1, 3) * (at(2, 1) * at(3, 2) - at(2, 2) * at(3, 1));
+
+  std::array<double, 3> w{};
+  std::array<double, 9> v{};
+  svd_impl<3>(c, 3, 3, 3, 3, w, v);  // c now holds U
+
+  // Reflection guard: when the correlation is improper (det < 0), the smallest
+  // singular value changes sign so that the fit stays a proper rotation. Among
+  // equal minima only the last is flipped: flipping two of them would make the fit
+  // a reflection, flipping three a rotation that is not the best one.
+  std::array<double, 3> d{1.0, 1.0, 1.0};
+  if (det < 0.0) {
+    const double wmin = std::min({w[0], w[1], w[2]});
+    for (int i = 2; i >= 0; --i)
+      if (w[i] == wmin) {
+        d[i] = -1.0;
+        break;
+      }
+  }
+
+  // Rotation r(i,j) = sum_k V(i,k) d(k) U(j,k); it maps centred x onto centred y.
+  BestRotation best;
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i) {
+      double s = 0.0;
+      for (int k = 0; k < 3; ++k) s += v[i + 3 * k] * d[k] * c[j + 3 * k];
+      best.r[i + 3 * j] = s;
+    }
+  best.trace = w[0] * d[0] + w[1] * d[1] + w[2] * d[2];
+  return best;
+}
+
+
 double rmsd(std::span<double> x, std::span<const double> y, int n, int mode, std::span<double> z, int m) {
   if (n <= 3) return 0.0;
 
@@ -304,40 +356,9 @@ double rmsd(std::span<double> x, std::span<const double> y, int n, int mode, std
     c23 += a2 * b3;
     c33 += a3 * b3;
   }
-  std::array<double, 9> c{c11 / n, c21 / n, c31 / n, c12 / n, c22 / n, c32 / n, c13 / n, c23 / n, c33 / n};
+  const std::array<double, 9> c{c11 / n, c21 / n, c31 / n, c12 / n, c22 / n, c32 / n, c13 / n, c23 / n, c33 / n};
 
-  // Determinant by cofactor expansion along the first row, before c is overwritten.
-  auto at = [&](int i, int j) { return c[(i - 1) + 3 * (j - 1)]; };
-  const double det = at(1, 1) * (at(2, 2) * at(3, 3) - at(2, 3) * at(3, 2)) -
-                     at(1, 2) * (at(2, 1) * at(3, 3) - at(2, 3) * at(3, 1)) +
-                     at(1, 3) * (at(2, 1) * at(3, 2) - at(2, 2) * at(3, 1));
-
-  std::array<double, 3> w{};
-  std::array<double, 9> v{};
-  svd(c, 3, 3, 3, 3, w, v);  // c now holds U
-
-  // Reflection guard: when the correlation is improper (det < 0), the smallest
-  // singular value changes sign so that the fit stays a proper rotation. Among
-  // equal minima only the last is flipped: flipping two of them would make the fit
-  // a reflection, flipping three a rotation that is not the best one.
-  std::array<double, 3> d{1.0, 1.0, 1.0};
-  if (det < 0.0) {
-    const double wmin = std::min({w[0], w[1], w[2]});
-    for (int i = 2; i >= 0; --i)
-      if (w[i] == wmin) {
-        d[i] = -1.0;
-        break;
-      }
-  }
-
-  // Rotation r(i,j) = sum_k V(i,k) d(k) U(j,k); it maps centred x onto centred y.
-  std::array<double, 9> r{};
-  for (int j = 0; j < 3; ++j)
-    for (int i = 0; i < 3; ++i) {
-      double s = 0.0;
-      for (int k = 0; k < 3; ++k) s += v[i + 3 * k] * d[k] * c[j + 3 * k];
-      r[i + 3 * j] = s;
-    }
+  const std::array<double, 9> r = best_rotation(c).r;
 
   const double r11 = r[0], r21 = r[1], r31 = r[2], r12 = r[3], r22 = r[4], r32 = r[5], r13 = r[6], r23 = r[7],
                r33 = r[8];

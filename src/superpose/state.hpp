@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "molecule/state.hpp"
+#include "superpose/moments.hpp"
 
 namespace veldrix {
 
@@ -16,6 +17,7 @@ struct ArmsdScratch {
 
 struct SuperposeState : MoleculeState {
   ArmsdScratch armsd_scratch;
+  EnsembleMoments moments;  // the statistics behind the overlay's and the clustering's ensemble RMSDs
 };
 
 }  // namespace veldrix

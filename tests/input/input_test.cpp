@@ -36,7 +36,7 @@ std::string sequence_text(const std::vector<std::pair<char, int>>& seq) {
 
 void build_sequence(Session& s, const std::string& text, const std::string& chains = "*") {
   load_library(s);
-  std::istringstream in(text);
+  PdbText in(text);
   extseq(s, in, 3, chains, 2);
   iniseq(s);
 }
@@ -74,12 +74,37 @@ Ensemble make_ensemble(int nres, int models, bool with_model_records, unsigned s
   return e;
 }
 
-TEST(PdbLines, EndsAndLengthCut) {
-  std::istringstream in("ab\r\n" + std::string(250, 'x') + "\r\n\nlast");
-  std::vector<std::string> lines;
-  for (std::string line; read_pdb_line(in, line);) lines.push_back(line);
-  EXPECT_EQ(lines, (std::vector<std::string>{"ab", std::string(200, 'x'), "", "last"}));
-  EXPECT_EQ(*real_field("   12345"), 12.345);  // three implied decimals
+// The reader's lines of the text in memory are those of the stream reader, a read error where the text
+// ends included; its fields are those of the general number readers on the columns.
+TEST(PdbLines, TextLinesAndFieldsAsTheStreamReadersGiveThem) {
+  const std::string long_cr = std::string(199, 'y') + "\r";
+  for (const std::string& text : {"ab\r\n" + std::string(250, 'x') + "\r\n\nlast", std::string(), std::string("\n"),
+                                 std::string("one\ntwo\n"), std::string("\r"), long_cr + "\n" + long_cr + "z\n" + long_cr})
+    for (const bool fails : {false, true}) {
+      std::istringstream plain(text);
+      FailingBuffer failing(text);
+      std::istream stream_fails(&failing);
+      std::istream& stream = fails ? stream_fails : plain;
+      PdbText in(text, fails);
+      std::vector<std::string> expected, got;
+      for (std::string line; read_pdb_line(stream, line);) expected.push_back(line);
+      for (std::string_view line; in.next(line);) got.emplace_back(line);
+      EXPECT_EQ(std::pair(got, in.bad()), std::pair(expected, stream.bad())) << text << fails;
+    }
+  for (const std::string_view field : {"   12345", "  -1.234", "+0.5", "-.5", "5.", ".", "-", "+", "", "    ", " 1 2. 3 ",
+                                  "1.2.3", "1-2", "--1", "1e3", "1D-2", "x.000", "-0.000", "123456789012345678",
+                                  "1234567890123456", "0.0000000000000000000000001", "2147483647", "2147483648",
+                                  "-2147483648", "9999999999", "12345678", "1.0E8", "+-1", " 0012", "12\t3", "   -.123", "-123.456",
+                                  "1234.567", " 12 .345", "  +1.500", "    .250"}) {
+    for (const std::size_t pad : {std::size_t(0), std::size_t(5)}) {
+      const std::string line = std::string(pad, ' ').append(field);
+      const std::size_t b = pad + std::max<std::size_t>(field.size(), 1);
+      EXPECT_EQ(real_columns(line, pad + 1, b), real_field(columns(line, pad + 1, b))) << field;
+      EXPECT_EQ(real_columns(line, pad + 1, b, 0), real_field(columns(line, pad + 1, b), 0)) << field;
+      EXPECT_EQ(int_columns(line, pad + 1, b), int_field(columns(line, pad + 1, b))) << field;
+      EXPECT_EQ(real_columns(line, pad + 1, b + 8), real_field(columns(line, pad + 1, b + 8))) << field;
+    }
+  }
 }
 
 TEST(Extseq, SequenceOfTheFirstModel) {
@@ -111,7 +136,7 @@ struct Reader : ::testing::Test {
 
   void SetUp() override { build_sequence(s, two); }
   int read_model(const std::string& text, int mode = 3, int kind = 2) {
-    std::istringstream in(text);
+    PdbText in(text);
     state = 0;
     v.i0styp = kind;
     getcor(s, in, mode, "*", state, 2);
@@ -167,7 +192,8 @@ TEST_F(Reader, AlternateLocationsAndExtraDigits) {
 
 TEST_F(Reader, ModelsEndWhereAResidueComesBack) {
   const std::string a1 = pdb_record(1, "CA", 'A', 1, 1.0), a2 = pdb_record(2, "CA", 'A', 2, 2);
-  std::istringstream in(a1 + pdb_record(3, "CA", 'A', 99, 9) + a1 + a2 + "ENDMDL\n" + a1 + a2 + a1);
+  const std::string text = a1 + pdb_record(3, "CA", 'A', 99, 9) + a1 + a2 + "ENDMDL\n" + a1 + a2 + a1;
+  PdbText in(text);
   int mode = 3;
   // A residue that is not in the sequence does not count as the previous one: A1 goes on.
   for (const int next : {6, 8, -1}) {
@@ -195,8 +221,8 @@ TEST_F(Reader, DamagedRecordsAreFatalWithTheirLine) {
     EXPECT_EQ(fatal_of([&] { read_model(two + record + "\n"); }),
               readable ? "" : "Cannot read line 3:\n                 " + std::string(rtrim(record)))
         << record;
-  FailingBuffer buf(two + two.substr(0, 20));
-  std::istream failing(&buf);
+  const std::string cut = two + two.substr(0, 20);
+  PdbText failing(cut, true);
   int mode = 3;
   state = 0;
   EXPECT_EQ(fatal_of([&] { getcor(s, failing, mode, "*", state, 2); }), "Cannot read line 3:\n ");

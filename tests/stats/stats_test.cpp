@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "input/extseq.hpp"
+#include "input/pdbfields.hpp"
 #include "molecule/sequence.hpp"
 #include "molecule/tree.hpp"
 #include "stats/fit.hpp"
@@ -260,7 +261,7 @@ TEST(Statistics, OrderParametersOfKnownTorsionsInFlexibleConformers) {
     std::snprintf(buf, sizeof buf, "ATOM  %5d  N   ALA A%4d       0.000   0.000   0.000  1.00  0.00\n", i, i);
     seq += buf;
   }
-  std::istringstream in(seq);
+  PdbText in(seq);
   extseq(s, in, 3, "*", 2);
   iniseq(s);
   VokanData& v = s.vokandata;

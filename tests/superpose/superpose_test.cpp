@@ -8,8 +8,10 @@
 #include <limits>
 #include <random>
 #include <set>
+#include <tuple>
 #include <vector>
 
+#include "superpose/moments.hpp"
 #include "superpose/overlay.hpp"
 #include "superpose/rmsd.hpp"
 #include "test_support.hpp"
@@ -183,6 +185,51 @@ TEST(Armsd, RefusalsAtomsWithoutCoordinatesAndMembers) {
     EXPECT_NEAR(v.adisp(int(a)), std::hypot(x1[3 * a - 3] - x3[3 * a - 3], x1[3 * a - 2] - x3[3 * a - 2],
                                             x1[3 * a - 1] - x3[3 * a - 1]) / 2.0, 1e-10);
   EXPECT_EQ(structure(v, 1), stored) << "the stored coordinates are never moved";
+}
+
+// The RMSD from additive statistics is armsd's on any atom set, and so are the displacements: sets built
+// atom by atom, and as the difference of two sets, on ensembles from 2 to 64 members, tight and loose.
+TEST(Moments, EnsembleRmsdAndDisplacementsAreArmsds) {
+  for (const auto& [nstr, noise, seed] : std::vector<std::tuple<int, double, unsigned>>{
+           {2, 0.5, 1}, {3, 0.01, 2}, {20, 0.3, 3}, {20, 1e-4, 4}, {64, 1.0, 5}, {7, 3.0, 6}}) {
+    SuperposeState s;
+    VokanData& v = s.vokandata;
+    build(v, {.nres = 12, .per = 4, .nstr = nstr, .noise = noise, .seed = seed});
+    set_xyz(v, nstr, 7, 0.0, unknown_value, 0.0);  // an atom no statistics may take
+    EnsembleMoments em;
+    em.prepare(v, v.asel);
+    std::mt19937 rng(seed);
+    for (int trial = 0; trial < 12; ++trial) {
+      FArray<bool> sel(Dim(v.na)), rest(Dim(v.na));
+      std::vector<double> block(em.size(), 0.0), all(em.size(), 0.0), part(em.size(), 0.0);
+      std::vector<int> atoms;
+      for (int a = 1; a <= v.na; ++a) {
+        if (em.usable(a)) em.add_atom(all, a);
+        sel(a) = rng() % 3 != 0 || trial == 0;
+        rest(a) = !sel(a);
+        if (!em.usable(a)) continue;
+        em.add_atom(sel(a) ? block : part, a);
+        if (sel(a)) atoms.push_back(a);
+      }
+      for (std::size_t k = 0; k < all.size(); ++k) all[k] -= part[k];
+      const double expected = armsd(s, sel);
+      const FArray<double> adisp = v.adisp;
+      FArray<double> got_adisp;
+      // Given where the RMSD is at least a thousandth of the spread (all but the tightest ensemble).
+      const std::optional<double> got = em.rmsd(block), got_all = em.rmsd(all);
+      const std::optional<double> got_with = em.rmsd(block, atoms, got_adisp);
+      ASSERT_EQ(std::tuple(got.has_value(), got_all.has_value(), got_with.has_value()),
+                std::tuple(noise > 1e-3, noise > 1e-3, noise > 1e-3));
+      if (!got) continue;
+      EXPECT_NEAR(*got, expected, 1e-9 * expected) << nstr << " " << trial;
+      EXPECT_NEAR(*got_all, expected, 1e-9 * expected) << nstr << " " << trial;
+      EXPECT_NEAR(*got_with, expected, 1e-9 * expected);
+      for (int a = 1; a <= v.na; ++a) EXPECT_NEAR(got_adisp(a), adisp(a), 1e-9 * expected) << a;
+    }
+    std::vector<double> three(em.size(), 0.0);
+    for (int a : {1, 2, 3}) em.add_atom(three, a);
+    EXPECT_EQ(em.rmsd(three), -1.0);  // too few atoms
+  }
 }
 
 struct Options {
