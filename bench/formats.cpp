@@ -42,18 +42,37 @@ std::string read_file(const std::string& path) {
   return s.str();
 }
 
-void write_file(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // The structure in the wwPDB layout of _atom_site, as the archive's files have it.
 std::string wwpdb_layout(const gemmi::Structure& st) {
   std::string cif = "data_BENCH\n#\nloop_\n";
-  for (const char* item : {"group_PDB", "id", "type_symbol", "label_atom_id", "label_alt_id", "label_comp_id",
-                           "label_asym_id", "label_entity_id", "label_seq_id", "pdbx_PDB_ins_code", "Cartn_x",
-                           "Cartn_y", "Cartn_z", "occupancy", "B_iso_or_equiv", "Cartn_x_esd", "Cartn_y_esd",
-                           "Cartn_z_esd", "occupancy_esd", "B_iso_or_equiv_esd", "pdbx_formal_charge", "auth_seq_id",
-                           "auth_comp_id", "auth_asym_id", "auth_atom_id", "pdbx_PDB_model_num"})
+  for (const char* item : {"group_PDB",
+                           "id",
+                           "type_symbol",
+                           "label_atom_id",
+                           "label_alt_id",
+                           "label_comp_id",
+                           "label_asym_id",
+                           "label_entity_id",
+                           "label_seq_id",
+                           "pdbx_PDB_ins_code",
+                           "Cartn_x",
+                           "Cartn_y",
+                           "Cartn_z",
+                           "occupancy",
+                           "B_iso_or_equiv",
+                           "Cartn_x_esd",
+                           "Cartn_y_esd",
+                           "Cartn_z_esd",
+                           "occupancy_esd",
+                           "B_iso_or_equiv_esd",
+                           "pdbx_formal_charge",
+                           "auth_seq_id",
+                           "auth_comp_id",
+                           "auth_asym_id",
+                           "auth_atom_id",
+                           "pdbx_PDB_model_num"})
     cif += std::string("_atom_site.") + item + " \n";
   char row[256];
   int serial = 0;
@@ -66,9 +85,8 @@ std::string wwpdb_layout(const gemmi::Structure& st) {
                         "%-6s %-5d %-2s %-4s . %-3s %s 1 %-3d ? %-7.3f %-7.3f %-7.3f 1.00 %-5.2f ? ? ? ? ? ? %-3d "
                         "%-3s %s %-4s %s \n",
                         res.het_flag == 'H' ? "HETATM" : "ATOM", ++serial, a.element.uname(), name.c_str(),
-                        res.name.c_str(), chain.name.c_str(), res.seqid.num.value, a.pos.x, a.pos.y, a.pos.z,
-                        a.b_iso, res.seqid.num.value, res.name.c_str(), chain.name.c_str(), name.c_str(),
-                        model.name.c_str());
+                        res.name.c_str(), chain.name.c_str(), res.seqid.num.value, a.pos.x, a.pos.y, a.pos.z, a.b_iso,
+                        res.seqid.num.value, res.name.c_str(), chain.name.c_str(), name.c_str(), model.name.c_str());
           cif += row;
         }
   return cif + "#\n";
@@ -79,13 +97,15 @@ std::string wwpdb_layout(const gemmi::Structure& st) {
 int main(int argc, char** argv) {
   std::vector<std::string> inputs(argv + 1, argv + argc);
   if (inputs.empty()) {
-    const std::string synthetic = std::getenv("VELDRIX_SYNTHETIC") != nullptr ? std::getenv("VELDRIX_SYNTHETIC")
-                                  : std::string(VELDRIX_SOURCE_DIR) + "/../shared/data/synthetic";
+    const std::string synthetic = std::getenv("VELDRIX_SYNTHETIC") != nullptr
+                                      ? std::getenv("VELDRIX_SYNTHETIC")
+                                      : std::string(VELDRIX_SOURCE_DIR) + "/../shared/data/synthetic";
     for (const char* name : {"big_300res_20models", "big_300res_50models", "big_600res_20models"})
       inputs.push_back(synthetic + "/" + name + ".pdb.gz");
     inputs.push_back(std::string(VELDRIX_SOURCE_DIR) + "/tests/data/1aq5.pdb.gz");
   }
-  const std::filesystem::path work = std::filesystem::temp_directory_path() / ("veldrix-bench-" + std::to_string(::getpid()));
+  const std::filesystem::path work =
+      std::filesystem::temp_directory_path() / ("veldrix-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(work);
 
   std::printf("%-20s %-10s %8s %9s %8s  %s\n", "input", "form", "MB", "seconds", "MB/s", "what");
@@ -140,8 +160,8 @@ int main(int argc, char** argv) {
     if (std::system(zip.c_str()) == 0)
       row("cif.gz wwpdb", mb_wwpdb, best_of_3([&] { veldrix::load_structure(wwpdb_gz_path); }),
           "veldrix load_structure (gunzip + conversion)");
-    std::printf("%-20s ratio of conversion to PDB read phase: %.2f (gemmi layout), %.2f (wwPDB layout)\n\n",
-                id.c_str(), t_compact / read_phase, t_wwpdb / read_phase);
+    std::printf("%-20s ratio of conversion to PDB read phase: %.2f (gemmi layout), %.2f (wwPDB layout)\n\n", id.c_str(),
+                t_compact / read_phase, t_wwpdb / read_phase);
   }
   std::filesystem::remove_all(work);
   return 0;

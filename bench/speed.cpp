@@ -123,8 +123,10 @@ int main(int argc, char** argv) {
     const std::string synthetic = env != nullptr ? env : std::string(VELDRIX_SOURCE_DIR) + "/../shared/data/synthetic";
     for (const char* name : {"big_300res_20models", "big_300res_50models", "big_600res_20models"}) {
       const std::string path = synthetic + "/" + name + ".pdb.gz";
-      if (fs::exists(path)) inputs.emplace_back(path, false);
-      else std::printf("%s: not found (%s), skipped\n", name, path.c_str());
+      if (fs::exists(path))
+        inputs.emplace_back(path, false);
+      else
+        std::printf("%s: not found (%s), skipped\n", name, path.c_str());
     }
   }
   const fs::path work = fs::temp_directory_path() / ("veldrix-speed-" + std::to_string(::getpid()));
@@ -146,15 +148,15 @@ int main(int argc, char** argv) {
     row.mb = double(text.size()) / 1.0e6;
     for (int k = 0; k < 3; ++k) {
       row.gemmi = std::min(row.gemmi, seconds_of([&] {
-        if (gemmi_read(plain).models.empty()) std::abort();
-      }));
+                             if (gemmi_read(plain).models.empty()) std::abort();
+                           }));
       veldrix::Result r;
       row.total = std::min(row.total, seconds_of([&] {
-        try {
-          r = veldrix::analyse(plain, bench_options());
-        } catch (const veldrix::Error&) {  // an input the analysis refuses is timed all the same
-        }
-      }));
+                             try {
+                               r = veldrix::analyse(plain, bench_options());
+                             } catch (const veldrix::Error&) {  // an input the analysis refuses is timed all the same
+                             }
+                           }));
       row.phases.reading = std::min(row.phases.reading, r.phases.reading);
       row.phases.order_and_variances = std::min(row.phases.order_and_variances, r.phases.order_and_variances);
       row.phases.clustering = std::min(row.phases.clustering, r.phases.clustering);
@@ -175,10 +177,9 @@ int main(int argc, char** argv) {
   double real_mb = 0, real_s = 0, worst = 0;
   for (const Row& r : rows) {
     const double ratio = r.gemmi > 0 ? r.total / r.gemmi : 0.0;
-    std::printf("%-20s %7.2f %8.4f %8.4f %5.2fx %8.4f %8.4f %8.4f %8.4f %9.1f %9.1f\n", r.name.c_str(), r.mb,
-                r.gemmi, r.total, ratio, r.phases.reading, r.phases.order_and_variances,
-                r.phases.clustering, r.phases.domain_search, double(r.peak_veldrix) / 1024.0,
-                double(r.peak_gemmi) / 1024.0);
+    std::printf("%-20s %7.2f %8.4f %8.4f %5.2fx %8.4f %8.4f %8.4f %8.4f %9.1f %9.1f\n", r.name.c_str(), r.mb, r.gemmi,
+                r.total, ratio, r.phases.reading, r.phases.order_and_variances, r.phases.clustering,
+                r.phases.domain_search, double(r.peak_veldrix) / 1024.0, double(r.peak_gemmi) / 1024.0);
     worst = std::max(worst, ratio);
     if (r.real) {
       real_mb += r.mb;

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const LoadedInput loaded = load_structure_bytes(bytes, "fuzz.gz", fuzz_limit);
     // Plain PDB passes through untouched; nothing comes out beyond the limit.
-    if (!loaded.format.compressed && loaded.format.format == Format::pdb && loaded.pdb_text != bytes)
-      __builtin_trap();
+    if (!loaded.format.compressed && loaded.format.format == Format::pdb && loaded.pdb_text != bytes) __builtin_trap();
     if (loaded.format.compressed != is_gzip(bytes)) __builtin_trap();
     if (loaded.format.format == Format::pdb && loaded.pdb_text.size() > fuzz_limit) __builtin_trap();
   } catch (const InputError&) {

@@ -25,9 +25,12 @@ bool number_field(std::string_view f, bool integer) {
   if (i < f.size() && f[i] == '-') ++i;
   std::size_t digits = 0, points = 0;
   for (; i < f.size(); ++i) {
-    if (f[i] >= '0' && f[i] <= '9') ++digits;
-    else if (f[i] == '.' && !integer) ++points;
-    else return false;
+    if (f[i] >= '0' && f[i] <= '9')
+      ++digits;
+    else if (f[i] == '.' && !integer)
+      ++points;
+    else
+      return false;
   }
   return digits > 0 && points == (integer ? 0u : 1u);
 }

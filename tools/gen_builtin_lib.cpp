@@ -24,8 +24,8 @@
 // The ALA block and the PL block are the reference blocks of the library: their
 // coordinates are taken as they stand, and every amino acid shares the backbone of ALA.
 #include <algorithm>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -114,9 +114,7 @@ V choose(std::pair<V, V> cand, bool want_s, F pick) {
 }
 
 // Hydrogen of a centre with three heavy neighbours: opposite the sum of the bond directions.
-V tetra_h(V c, V a, V b, V d, double len) {
-  return c + unit((unit(a - c) + unit(b - c) + unit(d - c)) * -1.0) * len;
-}
+V tetra_h(V c, V a, V b, V d, double len) { return c + unit((unit(a - c) + unit(b - c) + unit(d - c)) * -1.0) * len; }
 
 // Hydrogen of a planar centre with two neighbours, on the outer bisector.
 V sp2_h(V c, V a, V b, double len) { return c + unit((unit(a - c) + unit(b - c)) * -1.0) * len; }
@@ -168,9 +166,7 @@ V rot2(V v, double a) {
 
 // The next ring atom after p0, p1 with the ring angle at p1 and the bond length p1-next,
 // turning to the side given by left (counter-clockwise walk) or right.
-V walk(V p0, V p1, double ang, double len, bool left) {
-  return p1 + rot2(unit(p0 - p1), left ? -ang : ang) * len;
-}
+V walk(V p0, V p1, double ang, double len, bool left) { return p1 + rot2(unit(p0 - p1), left ? -ang : ang) * len; }
 
 // An exocyclic atom at ring atom c (ring neighbours a and b), at the angle ang to c-a,
 // in the ring plane and on the side away from b.
@@ -420,32 +416,15 @@ const ResDef kResidues[] = {
      "ZETA 1 2 3 6 0, ALPHA 2 3 6 7 0, BETA 3 6 7 11 0, GAMMA 6 7 11 13 0, DELTA 7 11 13 33 0, "
      "NU2 11 13 15 19 32, HOXI 13 15 17 18 18, NU1 13 15 19 21 32, CHI 21 19 22 23 32, EPSI 11 "
      "13 33 34 0"},
-    {"PL", 988, 3, 5,
-     "C:DUMMY O:DUMMY N:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
-     "LB 2 3 4 5 0"},
-    {"NL", 996, 3, 5,
-     "C3':DUMMY O3':DUMMY P:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
-     "LB 2 3 4 5 0"},
-    {"LL", 1004, 3, 5,
-     "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
-     "LB 2 3 4 5 0"},
-    {"LL2", 1012, 3, 5,
-     "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
-     "LB 2 3 4 5 0"},
-    {"LL5", 1020, 3, 5,
-     "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
-     "LB 2 3 4 5 0"},
-    {"LP", 1028, 3, 5,
-     "Q1:DUMMY Q2:DUMMY Q3:DUMMY C:DUMMY O:DUMMY N:DUMMY",
-     "LB 2 3 4 5 0"},
-    {"LN", 1036, 3, 5,
-     "Q1:DUMMY Q2:DUMMY Q3:DUMMY C3':DUMMY O3':DUMMY P:DUMMY",
-     "LB 2 3 4 5 0"},
-    {"ION", 1044, 3, 6,
-     "Q1:DUMMY Q2:DUMMY Q3:DUMMY ME:METAL Q1:DUMMY Q2:DUMMY Q3:DUMMY",
-     "LB 2 3 5 6 0"},
-    {"ORI", 1053, 3, 9,
-     "Q1:DUMMY Q2:DUMMY Q3:DUMMY A0:DUMMY AX:DUMMY AY:DUMMY AZ:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
+    {"PL", 988, 3, 5, "C:DUMMY O:DUMMY N:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY", "LB 2 3 4 5 0"},
+    {"NL", 996, 3, 5, "C3':DUMMY O3':DUMMY P:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY", "LB 2 3 4 5 0"},
+    {"LL", 1004, 3, 5, "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY", "LB 2 3 4 5 0"},
+    {"LL2", 1012, 3, 5, "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY", "LB 2 3 4 5 0"},
+    {"LL5", 1020, 3, 5, "Q1:DUMMY Q2:DUMMY Q3:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY", "LB 2 3 4 5 0"},
+    {"LP", 1028, 3, 5, "Q1:DUMMY Q2:DUMMY Q3:DUMMY C:DUMMY O:DUMMY N:DUMMY", "LB 2 3 4 5 0"},
+    {"LN", 1036, 3, 5, "Q1:DUMMY Q2:DUMMY Q3:DUMMY C3':DUMMY O3':DUMMY P:DUMMY", "LB 2 3 4 5 0"},
+    {"ION", 1044, 3, 6, "Q1:DUMMY Q2:DUMMY Q3:DUMMY ME:METAL Q1:DUMMY Q2:DUMMY Q3:DUMMY", "LB 2 3 5 6 0"},
+    {"ORI", 1053, 3, 9, "Q1:DUMMY Q2:DUMMY Q3:DUMMY A0:DUMMY AX:DUMMY AY:DUMMY AZ:DUMMY Q1:DUMMY Q2:DUMMY Q3:DUMMY",
      "LB 2 3 4 8 0"},
 };
 
@@ -492,11 +471,11 @@ struct Literal {
 
 // The ALA block: the reference backbone of every amino acid.
 const Literal kAla[] = {
-    {"C-", 0.0000, 0.0000, 0.0000},     {"O-", -0.6700, 0.0000, -1.0322},  {"N", 1.3290, 0.0000, 0.0000},
-    {"H", 1.8069, -0.0007, 0.8553},     {"CA", 2.0929, -0.0011, -1.2414},  {"HA", 2.7479, -0.8605, -1.2295},
-    {"QB", 0.9384, -0.1665, -2.7175},   {"CB", 1.1594, -0.1351, -2.4354},  {"HB1", 0.1776, 0.2265, -2.1659},
-    {"HB2", 1.5440, 0.4465, -3.2598},   {"HB3", 1.0938, -1.1729, -2.7259}, {"C", 2.9378, 1.2621, -1.3672},
-    {"O", 2.4397, 2.3166, -1.7634},     {"N+", 4.2169, 1.1488, -1.0273},
+    {"C-", 0.0000, 0.0000, 0.0000},   {"O-", -0.6700, 0.0000, -1.0322},  {"N", 1.3290, 0.0000, 0.0000},
+    {"H", 1.8069, -0.0007, 0.8553},   {"CA", 2.0929, -0.0011, -1.2414},  {"HA", 2.7479, -0.8605, -1.2295},
+    {"QB", 0.9384, -0.1665, -2.7175}, {"CB", 1.1594, -0.1351, -2.4354},  {"HB1", 0.1776, 0.2265, -2.1659},
+    {"HB2", 1.5440, 0.4465, -3.2598}, {"HB3", 1.0938, -1.1729, -2.7259}, {"C", 2.9378, 1.2621, -1.3672},
+    {"O", 2.4397, 2.3166, -1.7634},   {"N+", 4.2169, 1.1488, -1.0273},
 };
 
 // The PL block: the reference zig-zag of the linker residues.
@@ -549,8 +528,7 @@ void closure(const Residue& r, const std::string& what, V a, V b, double standar
 }
 
 // Sets atom key at place(a, b, c, ...) and bonds it to c.
-void put(Residue& r, const char* key, const char* a, const char* b, const char* c, double len, double ang,
-         double tor) {
+void put(Residue& r, const char* key, const char* a, const char* b, const char* c, double len, double ang, double tor) {
   r.set(key, place(r.p(a), r.p(b), r.p(c), len, ang, tor));
   r.bond(c, key);
 }
@@ -726,8 +704,7 @@ void build_ile(Residue& r) {  // rotamer mt
   put(r, "CG1", "N", "CA", "CB", 1.530, 110.4, -60);
   // CB of isoleucine is S (priorities CA > CG1 > CG2).
   V cb = r.p("CB"), ca = r.p("CA"), cg1 = r.p("CG1");
-  r.set("CG2", choose(place2(cb, ca, cg1, 1.521, 110.5, 110.7), true,
-                      [&](V x) { return chirality(cb, ca, cg1, x); }));
+  r.set("CG2", choose(place2(cb, ca, cg1, 1.521, 110.5, 110.7), true, [&](V x) { return chirality(cb, ca, cg1, x); }));
   r.bond("CB", "CG2");
   put(r, "CD1", "CA", "CB", "CG1", 1.513, 113.8, 170);
   put_tetra_h(r, "HB", "CB", "CA", "CG1", "CG2");
@@ -745,8 +722,7 @@ void build_leu(Residue& r) {  // rotamer mt
   put(r, "CD1", "CA", "CB", "CG", 1.521, 110.7, 175);
   // CD1 is the pro-R methyl.
   V cg = r.p("CG"), cb = r.p("CB"), cd1 = r.p("CD1");
-  r.set("CD2", choose(place2(cg, cb, cd1, 1.521, 110.7, 110.8), false,
-                      [&](V x) { return chirality(cg, cb, cd1, x); }));
+  r.set("CD2", choose(place2(cg, cb, cd1, 1.521, 110.7, 110.8), false, [&](V x) { return chirality(cg, cb, cd1, x); }));
   r.bond("CG", "CD2");
   put_tetra_h(r, "HG", "CG", "CB", "CD1", "CD2");
   put_h3(r, "CB", "CG", "CD1", kCH, 180, {"HD11", "HD12", "HD13"});
@@ -853,8 +829,7 @@ void build_pro(Residue& r) {
   };
   for (const char* k : {"C", "O", "N+"}) r.set(k, turned(r.p(k)));
   V c = r.p("C");
-  r.set("CB", choose(place2(ca, n, c, 1.530, 103.0, 110.1), true,
-                     [&](V x) { return chirality(ca, n, c, x); }));
+  r.set("CB", choose(place2(ca, n, c, 1.530, 103.0, 110.1), true, [&](V x) { return chirality(ca, n, c, x); }));
   r.set("CD", place(r.p("C-"), ca, n, 1.473, 112.0, 180));
   r.bond("N", "CD");
   // CG: on the circle of points 1.492 from CB and 1.503 from CD, where the ring angles come
@@ -907,8 +882,7 @@ void build_thr(Residue& r) {  // rotamer p
   put(r, "OG1", "N", "CA", "CB", 1.433, 109.6, 60);
   // CB of threonine is R (priorities OG1 > CA > CG2).
   V cb = r.p("CB"), ca = r.p("CA"), og1 = r.p("OG1");
-  r.set("CG2", choose(place2(cb, ca, og1, 1.521, 110.5, 109.3), false,
-                      [&](V x) { return chirality(cb, og1, ca, x); }));
+  r.set("CG2", choose(place2(cb, ca, og1, 1.521, 110.5, 109.3), false, [&](V x) { return chirality(cb, og1, ca, x); }));
   r.bond("CB", "CG2");
   put_tetra_h(r, "HB", "CB", "CA", "OG1", "CG2");
   put(r, "HG1", "CA", "CB", "OG1", kOH, kTet, 180);
@@ -957,8 +931,7 @@ void build_val(Residue& r) {  // rotamer t
   put(r, "CG1", "N", "CA", "CB", 1.521, 110.5, 175);
   // CG1 is the pro-R methyl.
   V cb = r.p("CB"), ca = r.p("CA"), cg1 = r.p("CG1");
-  r.set("CG2", choose(place2(cb, ca, cg1, 1.521, 110.5, 110.8), false,
-                      [&](V x) { return chirality(cb, ca, cg1, x); }));
+  r.set("CG2", choose(place2(cb, ca, cg1, 1.521, 110.5, 110.8), false, [&](V x) { return chirality(cb, ca, cg1, x); }));
   r.bond("CB", "CG2");
   put_tetra_h(r, "HB", "CB", "CA", "CG1", "CG2");
   put_h3(r, "CA", "CB", "CG1", kCH, 180, {"HG11", "HG12", "HG13"});
@@ -1009,18 +982,16 @@ struct SugarGeom {
   double alpha, beta, gamma, epsilon, zeta, chi;  // backbone and glycosidic torsions
 };
 
-const SugarGeom kDeoxy = {162.0, 1.521, 1.525, 1.528, 1.446, 1.420, 1.431, 1.510,
-                          102.5, 103.1, 106.0, 109.7, 105.9, 114.7, 109.6, 110.3, 110.6, 108.0, 113.7,
-                          110.2, -60.0, 180.0, 50.0, -175.0, -95.0, -105.0};
-const SugarGeom kRibo = {18.0,  1.528, 1.525, 1.524, 1.453, 1.414, 1.423, 1.508,
-                         101.5, 102.6, 105.5, 109.6, 107.6, 115.2, 109.2, 110.5, 111.0, 108.2, 113.4,
-                         110.2, -68.0, 178.0, 54.0, -155.0, -70.0, -160.0};
+const SugarGeom kDeoxy = {162.0, 1.521, 1.525, 1.528, 1.446, 1.420, 1.431, 1.510, 102.5, 103.1, 106.0,  109.7, 105.9,
+                          114.7, 109.6, 110.3, 110.6, 108.0, 113.7, 110.2, -60.0, 180.0, 50.0,  -175.0, -95.0, -105.0};
+const SugarGeom kRibo = {18.0,  1.528, 1.525, 1.524, 1.453, 1.414, 1.423, 1.508, 101.5, 102.6, 105.5,  109.6, 107.6,
+                         115.2, 109.2, 110.5, 111.0, 108.2, 113.4, 110.2, -68.0, 178.0, 54.0,  -155.0, -70.0, -160.0};
 
 // A planar base in the x-y plane, with the glycosidic carbon C1' in its plane.
 struct Base {
   std::vector<std::pair<std::string, V>> atoms;  // ring and exocyclic atoms, C1' included
   std::vector<std::pair<std::string, std::string>> bonds;
-  std::string n_glyco, next;                      // N9/N1 and C4/C2: the atoms of CHI
+  std::string n_glyco, next;  // N9/N1 and C4/C2: the atoms of CHI
   V at(const std::string& k) const {
     for (const auto& [n, v] : atoms)
       if (n == k) return v;
@@ -1030,8 +1001,8 @@ struct Base {
 };
 
 // The two amino hydrogens of an exocyclic N (bonded to c), the first on the side of cis_to.
-void amino_h(Base& b, const std::string& n, const std::string& c, const std::string& cis_to,
-             const std::string& h_cis, const std::string& h_trans) {
+void amino_h(Base& b, const std::string& n, const std::string& c, const std::string& cis_to, const std::string& h_cis,
+             const std::string& h_trans) {
   V pn = b.at(n), u = unit(b.at(c) - pn);
   V h1 = pn + rot2(u, 120) * kNH, h2 = pn + rot2(u, -120) * kNH;
   if (dist(h1, b.at(cis_to)) > dist(h2, b.at(cis_to))) std::swap(h1, h2);
@@ -1067,16 +1038,23 @@ Base purine(const Residue& r, bool guanine) {
   V n7 = walk(c4, c5, a_c5n7, c5n7, false);
   V c8 = walk(c5, n7, a_n7, n7c8, false);
   V n9 = walk(n7, c8, a_c8, c8n9, false);
-  for (auto [k, v] : {std::pair<const char*, V>{"C4", c4}, {"C5", c5}, {"C6", c6}, {"N1", n1}, {"C2", c2},
-                      {"N3", n3}, {"N7", n7}, {"C8", c8}, {"N9", n9}})
+  for (auto [k, v] : {std::pair<const char*, V>{"C4", c4},
+                      {"C5", c5},
+                      {"C6", c6},
+                      {"N1", n1},
+                      {"C2", c2},
+                      {"N3", n3},
+                      {"N7", n7},
+                      {"C8", c8},
+                      {"N9", n9}})
     b.add(k, v);
   base_closure(r, b, "N3", "C4", n3c4);
   base_closure(r, b, "N9", "C4", n9c4);
   note(r, "angle C2-N3-C4", angle(c2, n3, c4), guanine ? 111.9 : 110.6);
   note(r, "angle C8-N9-C4", angle(c8, n9, c4), guanine ? 106.4 : 105.8);
   b.add("C1'", exo(n9, c4, c8, 1.460, 126.4));
-  b.bonds = {{"N9", "C4"}, {"C4", "N3"}, {"N3", "C2"}, {"C2", "N1"}, {"N1", "C6"}, {"C6", "C5"},
-             {"C5", "C4"}, {"C5", "N7"}, {"N7", "C8"}, {"C8", "N9"}};
+  b.bonds = {{"N9", "C4"}, {"C4", "N3"}, {"N3", "C2"}, {"C2", "N1"}, {"N1", "C6"},
+             {"C6", "C5"}, {"C5", "C4"}, {"C5", "N7"}, {"N7", "C8"}, {"C8", "N9"}};
   b.add("H8", sp2_h(c8, n7, n9, kCH));
   b.bonds.push_back({"C8", "H8"});
   if (guanine) {
@@ -1112,16 +1090,20 @@ Base pyrimidine(const Residue& r, char kind) {
   V c4 = walk(c2, n3, g.a_n3, g.n3c4, true);
   V c5 = walk(n3, c4, g.a_c4, g.c4c5, true);
   V c6 = walk(c4, c5, g.a_c5, g.c5c6, true);
-  for (auto [k, v] : {std::pair<const char*, V>{"N1", n1}, {"C2", c2}, {"N3", n3}, {"C4", c4}, {"C5", c5},
-                      {"C6", c6}})
+  for (auto [k, v] : {std::pair<const char*, V>{"N1", n1}, {"C2", c2}, {"N3", n3}, {"C4", c4}, {"C5", c5}, {"C6", c6}})
     b.add(k, v);
   base_closure(r, b, "C6", "N1", g.c6n1);
   note(r, "angle C5-C6-N1", angle(c5, c6, n1), g.a_c6);
   note(r, "angle C6-N1-C2", angle(c6, n1, c2), g.a_n1);
   b.add("C1'", exo(n1, c2, c6, 1.470, g.c1_angle));
   b.bonds = {{"N1", "C2"}, {"C2", "N3"}, {"N3", "C4"}, {"C4", "C5"}, {"C5", "C6"}, {"C6", "N1"}};
-  b.add("O2", exo(c2, n1, n3, kind == 'C' ? 1.240 : kind == 'T' ? 1.220 : 1.219,
-                  kind == 'C' ? 118.9 : kind == 'T' ? 123.1 : 122.8));
+  b.add("O2", exo(c2, n1, n3,
+                  kind == 'C'   ? 1.240
+                  : kind == 'T' ? 1.220
+                                : 1.219,
+                  kind == 'C'   ? 118.9
+                  : kind == 'T' ? 123.1
+                                : 122.8));
   b.add("H6", sp2_h(c6, c5, n1, kCH));
   b.bonds.insert(b.bonds.end(), {{"C2", "O2"}, {"C6", "H6"}});
   if (kind == 'C') {
@@ -1463,15 +1445,14 @@ void write_block(const Residue& r, std::vector<std::string>& out) {
                     static_cast<int>(r.atoms.size()), r.first, r.last));
   int k = 0;
   for (const Angle& g : r.angles)
-    out.push_back(fmt("%4d %-5s%5d%5d%10.4f%5d%5d%5d%5d%5d", ++k, g.name.c_str(), 0, 0, 0.0, g.at[0], g.at[1],
-                      g.at[2], g.at[3], g.last));
+    out.push_back(fmt("%4d %-5s%5d%5d%10.4f%5d%5d%5d%5d%5d", ++k, g.name.c_str(), 0, 0, 0.0, g.at[0], g.at[1], g.at[2],
+                      g.at[3], g.last));
   k = 0;
   for (const Atom& a : r.atoms) {
     int b[4] = {0, 0, 0, 0};
     for (std::size_t i = 0; i < a.bonds.size(); ++i) b[i] = a.bonds[i];
-    out.push_back(fmt("%4d %-5s%-5s%5d%10.4f%10.4f%10.4f%10.4f%5d%5d%5d%5d%5d", ++k, a.name.c_str(),
-                      a.type.c_str(), 0, 0.0, clean(a.pos.x), clean(a.pos.y), clean(a.pos.z), b[0], b[1], b[2],
-                      b[3], a.pseudo));
+    out.push_back(fmt("%4d %-5s%-5s%5d%10.4f%10.4f%10.4f%10.4f%5d%5d%5d%5d%5d", ++k, a.name.c_str(), a.type.c_str(), 0,
+                      0.0, clean(a.pos.x), clean(a.pos.y), clean(a.pos.z), b[0], b[1], b[2], b[3], a.pseudo));
   }
 }
 
@@ -1490,7 +1471,8 @@ struct ShiftRow {
   double mean, spread, low, high;
 };
 
-const ShiftRow kReferenceShifts[] = {  // ALA
+const ShiftRow kReferenceShifts[] = {
+    // ALA
     {"N", 21679, 123.24, 3.56, 77.10, 142.81}, {"H", 23992, 8.20, 0.60, 3.53, 11.48},
     {"CA", 19703, 53.16, 1.97, 44.22, 65.52},  {"HA", 18269, 4.26, 0.44, 1.24, 6.51},
     {"QB", 17243, 1.36, 0.25, -0.83, 3.12},
@@ -1624,14 +1606,10 @@ double shift_share(const std::string& atom) {
   if (atom == "C") return 0.57;
   switch (atom[0]) {
     case 'H':
-    case 'Q':
-      return 0.62;
-    case 'C':
-      return 0.45;
-    case 'N':
-      return 0.22;
-    default:
-      return 0.30;
+    case 'Q': return 0.62;
+    case 'C': return 0.45;
+    case 'N': return 0.22;
+    default: return 0.30;
   }
 }
 
@@ -1639,8 +1617,8 @@ void write_shifts(std::vector<std::string>& out) {
   std::vector<std::string> rows;
   auto row = [&](const char* res, const std::string& atom, int count, double mean, double spread, double low,
                  double high) {
-    rows.push_back(fmt("%4d %-5s%-5s%5d%8.2f%8.2f%8.2f%8.2f", static_cast<int>(rows.size()) + 1, res,
-                       atom.c_str(), count, mean, spread, low, high));
+    rows.push_back(fmt("%4d %-5s%-5s%5d%8.2f%8.2f%8.2f%8.2f", static_cast<int>(rows.size()) + 1, res, atom.c_str(),
+                       count, mean, spread, low, high));
   };
   for (const ShiftRow& s : kReferenceShifts) row("ALA", s.atom, s.count, s.mean, s.spread, s.low, s.high);
   for (const ShiftSet& set : kShifts) {
@@ -1666,16 +1644,14 @@ using Builder = void (*)(Residue&);
 
 Builder builder_for(const std::string& name) {
   static const std::map<std::string, Builder> builders = {
-      {"ALA", build_ala}, {"ARG", build_arg}, {"ASN", build_asn}, {"ASP", build_asp},
-      {"CYS", build_cys}, {"CYSS", build_cyss}, {"GLN", build_gln}, {"GLU", build_glu},
-      {"GLY", build_gly}, {"HIS", build_his}, {"ILE", build_ile}, {"LEU", build_leu},
-      {"LYS", build_lys}, {"MET", build_met}, {"PHE", build_phe}, {"PRO", build_pro},
-      {"SER", build_ser}, {"THR", build_thr}, {"TRP", build_trp}, {"TYR", build_tyr},
-      {"VAL", build_val}, {"ADE", build_ade}, {"RADE", build_rade}, {"CYT", build_cyt},
-      {"RCYT", build_rcyt}, {"GUA", build_gua}, {"RGUA", build_rgua}, {"THY", build_thy},
-      {"URA", build_ura}, {"PL", build_pl}, {"NL", build_nl}, {"LL", build_ll},
-      {"LL2", build_ll}, {"LL5", build_ll}, {"LP", build_lp}, {"LN", build_ln},
-      {"ION", build_ion}, {"ORI", build_ori},
+      {"ALA", build_ala},   {"ARG", build_arg},   {"ASN", build_asn},   {"ASP", build_asp}, {"CYS", build_cys},
+      {"CYSS", build_cyss}, {"GLN", build_gln},   {"GLU", build_glu},   {"GLY", build_gly}, {"HIS", build_his},
+      {"ILE", build_ile},   {"LEU", build_leu},   {"LYS", build_lys},   {"MET", build_met}, {"PHE", build_phe},
+      {"PRO", build_pro},   {"SER", build_ser},   {"THR", build_thr},   {"TRP", build_trp}, {"TYR", build_tyr},
+      {"VAL", build_val},   {"ADE", build_ade},   {"RADE", build_rade}, {"CYT", build_cyt}, {"RCYT", build_rcyt},
+      {"GUA", build_gua},   {"RGUA", build_rgua}, {"THY", build_thy},   {"URA", build_ura}, {"PL", build_pl},
+      {"NL", build_nl},     {"LL", build_ll},     {"LL2", build_ll},    {"LL5", build_ll},  {"LP", build_lp},
+      {"LN", build_ln},     {"ION", build_ion},   {"ORI", build_ori},
   };
   auto it = builders.find(name);
   if (it == builders.end()) die("no builder for residue " + name);
@@ -1747,8 +1723,8 @@ int main(int argc, char** argv) {
       bool ga = static_cast<bool>(std::getline(a, la)), gb = static_cast<bool>(std::getline(b, lb));
       if (!ga && !gb) break;
       if (!ga || !gb || la != lb) {
-        std::cerr << check_file << " differs from the generator's output at line " << n << ":\n  file:      "
-                  << (ga ? la : "<end>") << "\n  generated: " << (gb ? lb : "<end>") << "\n";
+        std::cerr << check_file << " differs from the generator's output at line " << n
+                  << ":\n  file:      " << (ga ? la : "<end>") << "\n  generated: " << (gb ? lb : "<end>") << "\n";
         break;
       }
     }

@@ -24,15 +24,15 @@ enum class Names { library, modern };
 
 // The parameters of one analysis, with the defaults of the veldrix command line.
 struct Options {
-  double gap = 0.4;           // weight of a residue removal that would split a range in two
-  double decrease = 1.2;      // relative RMSD decrease a residue removal must reach
-  double absdecrease = 1.6;   // absolute RMSD decrease a residue removal must reach
-  double upper_rmsd = 0.1;    // the refinement of a domain stops below this RMSD (A)
-  int gapwidth = 3;           // gaps narrower than this are closed again
-  int buffer = 3;             // residues added on both sides of a domain candidate
-  int minimum = 8;            // residues a reported domain has at least
-  std::string range{};        // residue range, e.g. "A1-A40,A60-A90"; empty: all residues
-  std::string library{};      // residue library file; empty: the built-in library
+  double gap = 0.4;          // weight of a residue removal that would split a range in two
+  double decrease = 1.2;     // relative RMSD decrease a residue removal must reach
+  double absdecrease = 1.6;  // absolute RMSD decrease a residue removal must reach
+  double upper_rmsd = 0.1;   // the refinement of a domain stops below this RMSD (A)
+  int gapwidth = 3;          // gaps narrower than this are closed again
+  int buffer = 3;            // residues added on both sides of a domain candidate
+  int minimum = 8;           // residues a reported domain has at least
+  std::string range{};       // residue range, e.g. "A1-A40,A60-A90"; empty: all residues
+  std::string library{};     // residue library file; empty: the built-in library
   Names names = Names::library;
 };
 
@@ -77,9 +77,9 @@ struct DomainStats {
 
 // One rigid domain, as its result line reports it.
 struct Domain {
-  std::string ranges;                    // the text between "Optimal range " and ":", e.g. "5..42, 48..60"
-  std::vector<Segment> segments;         // the ranges, in order
-  double rmsd = 0.0;                     // ensemble RMSD on the domain (A), full precision
+  std::string ranges;             // the text between "Optimal range " and ":", e.g. "5..42, 48..60"
+  std::vector<Segment> segments;  // the ranges, in order
+  double rmsd = 0.0;              // ensemble RMSD on the domain (A), full precision
   int gaps = 0;
   int residues = 0;
   std::vector<std::string> residue_ids;  // the domain's residues in sequence order
@@ -122,13 +122,13 @@ struct PhaseTimes {
 };
 
 struct Result {
-  std::vector<Domain> domains;         // in printed order
-  Conformers conformers;               // conformers read
-  FileFormat file_format;              // of the input
-  int residues = 0;                    // residues of the molecule
-  int range_residues = 0;              // residues with an atom in the range analysed
-  std::vector<std::string> warnings;   // warning texts, without "*** WARNING: "
-  std::vector<std::string> lines;      // every line veldrix prints for this input, byte for byte
+  std::vector<Domain> domains;        // in printed order
+  Conformers conformers;              // conformers read
+  FileFormat file_format;             // of the input
+  int residues = 0;                   // residues of the molecule
+  int range_residues = 0;             // residues with an atom in the range analysed
+  std::vector<std::string> warnings;  // warning texts, without "*** WARNING: "
+  std::vector<std::string> lines;     // every line veldrix prints for this input, byte for byte
   PhaseTimes phases;
   std::vector<ResidueProfile> per_residue;  // one per residue of the sequence, in order
 };

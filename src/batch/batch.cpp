@@ -123,12 +123,8 @@ Json record_of(const Input& in, WorkerEnd end, const BatchOptions& opt) {
     case Ending::signalled:
       why = "The analysis crashed (signal " + std::to_string(end.code) + ", " + ::strsignal(end.code) + ").";
       break;
-    case Ending::timed_out:
-      why = "The analysis ran past the time-out of " + seconds_text(opt.timeout) + " s.";
-      break;
-    case Ending::not_started:
-      why = "The worker process could not be started: " + end.output + ".";
-      break;
+    case Ending::timed_out: why = "The analysis ran past the time-out of " + seconds_text(opt.timeout) + " s."; break;
+    case Ending::not_started: why = "The worker process could not be started: " + end.output + "."; break;
     case Ending::exited:
       why = "The analysis ended without a record (exit status " + std::to_string(end.code) + ").";
       break;

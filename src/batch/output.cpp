@@ -11,20 +11,11 @@ std::string escape_field(std::string_view s) {
   std::string out;
   for (char c : s) {
     switch (c) {
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        out += c;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
     }
   }
   return out;

@@ -77,7 +77,7 @@ Outcome analyse_input(const std::string& path, std::optional<veldrix::FileFormat
 }
 
 std::optional<std::string> empty_range_error(const veldrix::Result& result, const veldrix::Options& options,
-                                            std::string_view range_text) {
+                                             std::string_view range_text) {
   if (options.range.empty() || result.range_residues > 0) return std::nullopt;
   return "The range \"" + std::string(range_text.empty() ? std::string_view(options.range) : range_text) +
          "\" selects no residue.";

@@ -29,7 +29,7 @@ Outcome analyse_input(const std::string& path, std::optional<veldrix::FileFormat
 
 // The failure of an analysis whose range (`range_text` as the user typed it) selects no residue.
 std::optional<std::string> empty_range_error(const veldrix::Result& result, const veldrix::Options& options,
-                                            std::string_view range_text);
+                                             std::string_view range_text);
 
 // The record of one input (see docs/record.schema.json).
 Json record(std::string_view file, const Outcome& outcome, const veldrix::Options& options);

@@ -14,9 +14,7 @@ void stopit(int status) { throw Stop{status, {}}; }
 
 namespace {
 
-bool is_conversion(char c) {
-  return c == 'd' || c == 'r' || c == 'e' || c == 'f' || c == 'g' || c == 's';
-}
+bool is_conversion(char c) { return c == 'd' || c == 'r' || c == 'e' || c == 'f' || c == 'g' || c == 's'; }
 
 // Width or decimals of a placeholder, blanks ignored; anything unreadable or absurd counts as 0.
 int format_number(std::string_view s) {
@@ -35,12 +33,23 @@ std::vector<std::string> message_lines(const PrintData& p, int level, std::strin
   const std::string expanded = starts_with(text, "@_") ? squeze(fmtstr(p, text.substr(2))) : fmtstr(p, text);
   std::string_view first, next;
   switch (level) {
-    case -3: first = "*** FATAL ERROR: "; next = "                 "; break;
-    case -2: first = "*** ERROR: "; next = "           "; break;
-    case -1: first = "*** WARNING: "; next = "             "; break;
+    case -3:
+      first = "*** FATAL ERROR: ";
+      next = "                 ";
+      break;
+    case -2:
+      first = "*** ERROR: ";
+      next = "           ";
+      break;
+    case -1:
+      first = "*** WARNING: ";
+      next = "             ";
+      break;
     default:
-      if (level >= 10) first = next = "";
-      else first = next = "    ";
+      if (level >= 10)
+        first = next = "";
+      else
+        first = next = "    ";
   }
   std::vector<std::string> lines;
   std::string_view rest = rtrim(expanded);

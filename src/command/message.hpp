@@ -29,8 +29,8 @@ constexpr int max_print_args = 29;
 
 // The print-argument queue and the lines printed so far.
 struct PrintData {
-  int narg = 0;                                  // queued arguments
-  std::array<int, max_print_args + 1> iarg{};    // slots 1..29
+  int narg = 0;                                // queued arguments
+  std::array<int, max_print_args + 1> iarg{};  // slots 1..29
   std::array<double, max_print_args + 1> rarg{};
   std::array<std::string, max_print_args + 1> sarg{};
   int infos = 2;                      // information level: higher message levels are not printed

@@ -77,8 +77,10 @@ void set_name(Entry& e, std::string_view raw) {
 std::optional<Bound> read_bound(std::string_view text, bool integer) {
   int err = 0;
   Bound b;
-  if (integer) b.value = ieva(text, err);
-  else b.value = reva(text, err);
+  if (integer)
+    b.value = ieva(text, err);
+  else
+    b.value = reva(text, err);
   if (err != 0) return std::nullopt;
   return b;
 }
@@ -95,12 +97,18 @@ void parse_format(CommandState& s, Entry& e) {
   std::string_view before = f.substr(0, at);
   std::string_view code = f.substr(at + 1);
   std::size_t len = 0;
-  if (starts_with(code, "ii")) e.kind = Kind::int_range, len = 2;
-  else if (starts_with(code, "i")) e.kind = Kind::integer, len = 1;
-  else if (starts_with(code, "rr")) e.kind = Kind::real_range, len = 2;
-  else if (starts_with(code, "r")) e.kind = Kind::real, len = 1;
-  else if (starts_with(code, "f")) e.kind = Kind::file, len = 1;
-  else e.kind = Kind::text;
+  if (starts_with(code, "ii"))
+    e.kind = Kind::int_range, len = 2;
+  else if (starts_with(code, "i"))
+    e.kind = Kind::integer, len = 1;
+  else if (starts_with(code, "rr"))
+    e.kind = Kind::real_range, len = 2;
+  else if (starts_with(code, "r"))
+    e.kind = Kind::real, len = 1;
+  else if (starts_with(code, "f"))
+    e.kind = Kind::file, len = 1;
+  else
+    e.kind = Kind::text;
   std::string_view after = code.substr(len);
   if (before.find('$') != std::string_view::npos) fatmsg(s, "Illegal use of \"$\" in format.");
   if (e.kind == Kind::file) {
@@ -201,8 +209,8 @@ Template parse_template(CommandState& s, std::string_view templ) {
       std::size_t k = d + 1;
       while (k < e.ext.size() && is_name_char(e.ext[k])) ++k;
       const std::string_view ref = std::string_view(e.ext).substr(d + 1, k - d - 1);
-      const bool known = std::any_of(tp.entries.begin(), tp.entries.begin() + tp.npar,
-                                     [&](const Entry& x) { return x.name == ref; });
+      const bool known =
+          std::any_of(tp.entries.begin(), tp.entries.begin() + tp.npar, [&](const Entry& x) { return x.name == ref; });
       if (ref.empty() || !known) fatmsg(s, "Illegal use of \"$\" in format.");
     }
   }
@@ -268,8 +276,7 @@ bool convert(ParamData& pd, const Entry& e, int k) {
   int err = 0;
   switch (e.kind) {
     case Kind::text:
-    case Kind::file:
-      return true;
+    case Kind::file: return true;
     case Kind::keywords: {
       const int pos = inlist(v, e.format);
       pd.ipar(1, k) = pos;
@@ -331,8 +338,10 @@ template <class T>
 bool range_end(std::string_view s, T& value) {
   if (is_blank(s)) return true;
   int err = 0;
-  if constexpr (std::is_same_v<T, int>) value = ieva(s, err);
-  else value = reva(s, err);
+  if constexpr (std::is_same_v<T, int>)
+    value = ieva(s, err);
+  else
+    value = reva(s, err);
   return err == 0;
 }
 
@@ -372,7 +381,8 @@ void params(CommandState& s, std::vector<std::string>& words, std::string_view t
   ParamData& pd = s.paramdata;
   prepare_paramdata(pd, tp);
   const int nwords = int(words.size());
-  if (nwords > pd.nopt && !tp.star && !tp.starstar) fail_quoted(s, "Illegal parameter ", rtrim(words[std::size_t(pd.nopt)]));
+  if (nwords > pd.nopt && !tp.star && !tp.starstar)
+    fail_quoted(s, "Illegal parameter ", rtrim(words[std::size_t(pd.nopt)]));
 
   std::vector<std::string> names(tp.entries.size());
   std::vector<std::size_t> minabb(tp.entries.size());
@@ -504,8 +514,10 @@ int icoman(std::string_view word, std::span<const std::string> list, std::span<c
     const std::size_t need = k < minabb.size() ? minabb[k] : 1;
     if (w.size() < need || w.size() > name.size() || name.substr(0, w.size()) != w) continue;
     if (w.size() == name.size()) return int(k + 1);
-    if (found == 0) found = int(k + 1);
-    else ambiguous = true;
+    if (found == 0)
+      found = int(k + 1);
+    else
+      ambiguous = true;
   }
   return ambiguous ? -1 : found;
 }
@@ -544,9 +556,7 @@ int inlist(std::string& value, std::string_view alternatives) {
 
 bool rangei(std::string_view text, int& lo, int& hi) { return read_range(text, lo, hi, true, nullptr, nullptr); }
 
-bool ranger(std::string_view text, double& lo, double& hi) {
-  return read_range(text, lo, hi, false, nullptr, nullptr);
-}
+bool ranger(std::string_view text, double& lo, double& hi) { return read_range(text, lo, hi, false, nullptr, nullptr); }
 
 void appext(std::string& name, std::string_view ext) {
   const std::string_view n = rtrim(name);

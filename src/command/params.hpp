@@ -25,12 +25,12 @@ constexpr std::size_t pname_width = 32;
 struct ParamData {
   int npar = 0;
   int nopt = 0;
-  FArray<std::string> pnam{Dim(param_capacity)};      // names without abbreviation mark
-  FArray<std::string> pval{Dim(param_capacity)};      // values as text
-  FArray<int, 2> ipar{Dim(2), Dim(param_capacity)};   // integer value / range / keyword position
+  FArray<std::string> pnam{Dim(param_capacity)};        // names without abbreviation mark
+  FArray<std::string> pval{Dim(param_capacity)};        // values as text
+  FArray<int, 2> ipar{Dim(2), Dim(param_capacity)};     // integer value / range / keyword position
   FArray<double, 2> rpar{Dim(2), Dim(param_capacity)};  // real value / range
-  FArray<bool> havep{Dim(param_capacity)};            // given (or option set)
-  FArray<bool> havex{Dim(param_capacity)};            // exclusion group used, by its first entry
+  FArray<bool> havep{Dim(param_capacity)};              // given (or option set)
+  FArray<bool> havex{Dim(param_capacity)};              // exclusion group used, by its first entry
 };
 
 struct CommandState;

@@ -20,8 +20,10 @@ bool is_number_char(char c) { return (c >= '0' && c <= '9') || c == '.'; }
 
 void set_real(CommandState& s, std::string_view flag, const std::string& value, double& target) {
   if (value.find('.') == std::string::npos) {
-    const char* name = flag == "-g" ? "gap (-g)" : flag == "-d" ? "decrease (-d)"
-                     : flag == "-a" ? "absdecrease (-a)" : "upper RMSD (-u)";
+    const char* name = flag == "-g"   ? "gap (-g)"
+                       : flag == "-d" ? "decrease (-d)"
+                       : flag == "-a" ? "absdecrease (-a)"
+                                      : "upper RMSD (-u)";
     fatmsg(s, strq(s, name) + " must be a real number!");
   }
   // Digits with exactly one decimal point.
@@ -41,8 +43,9 @@ void set_integer(CommandState& s, std::string_view flag, const std::string& valu
 }
 
 [[noreturn]] void usage(CommandState& s) {
-  putlin(s, 10, "@/*** No input file was provided! ***@/    Usage: veldrix [PARAMETERS] <input file>"
-                "@/    Use \"veldrix -h\" for a help overview.@/");
+  putlin(s, 10,
+         "@/*** No input file was provided! ***@/    Usage: veldrix [PARAMETERS] <input file>"
+         "@/    Use \"veldrix -h\" for a help overview.@/");
   stopit(1);
 }
 
@@ -154,10 +157,11 @@ int vokan(const std::vector<std::string>& args, const std::optional<std::string>
     status = 1;
   }
   if (profile) {
-    const std::pair<const char*, double> times[] = {{"reading", phases.reading},
-                                                    {"order parameters and distance variances", phases.order_and_variances},
-                                                    {"clustering", phases.clustering},
-                                                    {"domain search and output", phases.domain_search}};
+    const std::pair<const char*, double> times[] = {
+        {"reading", phases.reading},
+        {"order parameters and distance variances", phases.order_and_variances},
+        {"clustering", phases.clustering},
+        {"domain search and output", phases.domain_search}};
     for (const auto& [name, seconds] : times) {
       char buf[128];
       std::snprintf(buf, sizeof buf, "phase\t%s\t%.6f\n", name, seconds);

@@ -57,8 +57,9 @@ std::vector<std::string> overlay_command(const Options& o) {
 void run_script(Session& s, const Options& o, const std::string& input) {
   const std::string stars(44, '*');
   putlin(s, 12, stars);
-  putlin(s, 12, "              VELDRIX (v. " + std::to_string(VELDRIX_VERSION_MAJOR) + "." +
-                    std::to_string(VELDRIX_VERSION_MINOR) + ")");
+  putlin(s, 12,
+         "              VELDRIX (v. " + std::to_string(VELDRIX_VERSION_MAJOR) + "." +
+             std::to_string(VELDRIX_VERSION_MINOR) + ")");
   putlin(s, 12, stars);
 
   // Without a library file the built-in library is read, silently.

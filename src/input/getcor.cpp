@@ -207,8 +207,7 @@ int iresid(InputState& s, std::string_view id, std::string_view name, int unknow
   const std::string_view given = rtrim(name);
   if (r > 0) {
     if (unknown < 2 && !same(given, v.rnam(r)) && given != "*" && !(same(id, d.rnp) && same(given, d.rp)))
-      wrnmsg(s, "Wrong name " + strq(s, given) + " for residue " + strp(s, v.rnam(r)) + " " + strp(s, v.rnum(r)) +
-                    ".");
+      wrnmsg(s, "Wrong name " + strq(s, given) + " for residue " + strp(s, v.rnam(r)) + " " + strp(s, v.rnum(r)) + ".");
   } else {
     if (unknown == 0) fatmsg(s, "Illegal residue number " + strp(s, rtrim(id)) + ".");
     if (unknown == 1 && !same(id, d.rnp)) wrnmsg(s, "Illegal residue number " + strp(s, rtrim(id)) + ".");

@@ -13,13 +13,13 @@ namespace veldrix {
 
 // State of the reader between calls, for the file being read.
 struct PdbReadData {
-  std::string_view line;  // current line (in the text read); the line that ended a model is the first of the next
-  char ch1 = ' ';        // chain of the model's first ATOM record (for chains "first")
-  std::string rnp;       // identifier of the last residue reported by iresid
-  std::string rp = "/";  // and its name as given in the record
-  std::string a1, a2;    // alternative atom names tried by iatom
-  int lineno = 0;        // lines read from the file so far
-  bool extra = false;    // a REMARK announced extra coordinate digits
+  std::string_view line;   // current line (in the text read); the line that ended a model is the first of the next
+  char ch1 = ' ';          // chain of the model's first ATOM record (for chains "first")
+  std::string rnp;         // identifier of the last residue reported by iresid
+  std::string rp = "/";    // and its name as given in the record
+  std::string a1, a2;      // alternative atom names tried by iatom
+  int lineno = 0;          // lines read from the file so far
+  bool extra = false;      // a REMARK announced extra coordinate digits
   bool atom_seen = false;  // an ATOM record of the file has been met
   int stored = 0;          // atoms the records of the last model gave coordinates
   // The motion of the last model as kept onto the model as read: the identity for a rigid
@@ -29,8 +29,8 @@ struct PdbReadData {
   // Identifier -> first residue with it, for the molecule it was made for.
   std::unordered_map<std::string, int> index;
   bool index_valid = false;
-  std::vector<char> seen;       // residue already met in this model
-  std::vector<double> saved;    // coordinates as read, while a model is judged
+  std::vector<char> seen;                // residue already met in this model
+  std::vector<double> saved;             // coordinates as read, while a model is judged
   std::vector<double> as_read, rebuilt;  // the atoms compared for that judgement
 
   // The residue the last record named: its chain, number and residue name as in the

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -24,15 +24,34 @@ namespace rules = gemmi::cif::rules;
 
 // The _atom_site items the conversion reads.
 enum Slot : std::uint8_t {
-  group, atom_auth, atom_label, alt, comp_auth, comp_label, asym_auth, asym_label, seq_auth, seq_label,
-  ins_code, x, y, z, occupancy, b_iso, element, model, entity, slot_count, unused = 0xff
+  group,
+  atom_auth,
+  atom_label,
+  alt,
+  comp_auth,
+  comp_label,
+  asym_auth,
+  asym_label,
+  seq_auth,
+  seq_label,
+  ins_code,
+  x,
+  y,
+  z,
+  occupancy,
+  b_iso,
+  element,
+  model,
+  entity,
+  slot_count,
+  unused = 0xff
 };
 
 constexpr std::array<std::string_view, slot_count> slot_items = {
-    "group_pdb",    "auth_atom_id",  "label_atom_id",    "label_alt_id", "auth_comp_id",
-    "label_comp_id", "auth_asym_id", "label_asym_id",    "auth_seq_id",  "label_seq_id",
-    "pdbx_pdb_ins_code", "cartn_x",  "cartn_y",          "cartn_z",      "occupancy",
-    "b_iso_or_equiv", "type_symbol", "pdbx_pdb_model_num", "label_entity_id"};
+    "group_pdb",      "auth_atom_id",  "label_atom_id", "label_alt_id",   "auth_comp_id",      "label_comp_id",
+    "auth_asym_id",   "label_asym_id", "auth_seq_id",   "label_seq_id",   "pdbx_pdb_ins_code", "cartn_x",
+    "cartn_y",        "cartn_z",       "occupancy",     "b_iso_or_equiv", "type_symbol",       "pdbx_pdb_model_num",
+    "label_entity_id"};
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
@@ -106,7 +125,8 @@ bool write_fixed(std::string_view text, int width, int decimals, char* out) {
   if (i == end && frac_part.size() <= std::size_t(decimals)) {
     // Exact: the digits are written as they are, the fraction padded with zeros.
     while (int_part.size() > 1 && int_part[0] == '0') int_part.remove_prefix(1);
-    const std::size_t length = (negative ? 1 : 0) + std::max<std::size_t>(int_part.size(), 1) + 1 + std::size_t(decimals);
+    const std::size_t length =
+        (negative ? 1 : 0) + std::max<std::size_t>(int_part.size(), 1) + 1 + std::size_t(decimals);
     if (length > std::size_t(width)) return false;
     char* p = out + (std::size_t(width) - length);
     std::memset(out, ' ', std::size_t(width) - length);
@@ -154,7 +174,8 @@ class Converter {
   // so that the text is not copied while it grows; at most twice the text's size.
   explicit Converter(std::string_view cif) {
     std::size_t lines = 1;
-    for (const char* p = cif.data(); (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(cif.data() + cif.size() - p)))) != nullptr; ++p)
+    for (const char* p = cif.data();
+         (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(cif.data() + cif.size() - p)))) != nullptr; ++p)
       ++lines;
     out_.reserve(std::min(lines * (record_width + 1), 2 * cif.size()));
   }
@@ -199,7 +220,8 @@ class Converter {
     ++columns_;
     if (!collecting()) return;
     // A loop belongs to the category of its first tag; tags of another category in it are passed over.
-    if (columns_ == 1) kind_ = item_of(tag, "atom_site") ? Kind::atoms : item_of(tag, "entity") ? Kind::entities : Kind::other;
+    if (columns_ == 1)
+      kind_ = item_of(tag, "atom_site") ? Kind::atoms : item_of(tag, "entity") ? Kind::entities : Kind::other;
     if (const auto item = kind_ == Kind::atoms ? item_of(tag, "atom_site") : std::nullopt) {
       if (atoms_done_ || pair_row_) fail("The _atom_site table appears more than once.");
       const Slot s = slot_of(*item);
@@ -282,8 +304,7 @@ class Converter {
   void start_atoms() {
     if (started_) return;
     started_ = true;
-    if (!has_[x] || !has_[y] || !has_[z])
-      fail("The _atom_site table has no coordinates (Cartn_x, Cartn_y, Cartn_z).");
+    if (!has_[x] || !has_[y] || !has_[z]) fail("The _atom_site table has no coordinates (Cartn_x, Cartn_y, Cartn_z).");
     if (!has_[atom_auth] && !has_[atom_label]) fail("The _atom_site table has no atom names.");
     if (!has_[comp_auth] && !has_[comp_label]) fail("The _atom_site table has no residue names.");
     if (!has_[seq_auth] && !has_[seq_label]) fail("The _atom_site table has no residue numbers.");
@@ -318,11 +339,13 @@ class Converter {
     if (!present(seq)) fail(row_text() + " has no residue number.");
     for (std::string_view v : {name, comp, chain, row_[alt], row_[ins_code]})
       if (!printable(v)) fail(row_text() + " holds a control character in a name.");
-    if (name.size() > 4) fail("Atom name " + quoted(name) + " has more than four characters, the width of its PDB column.");
+    if (name.size() > 4)
+      fail("Atom name " + quoted(name) + " has more than four characters, the width of its PDB column.");
     if (comp.size() > 4)
       fail("Residue name " + quoted(comp) + " has more than four characters, the width of its PDB columns.");
     if (chain.size() > 1)
-      fail("Chain " + quoted(chain) + " has a name of more than one character; residue identifiers hold one chain character.");
+      fail("Chain " + quoted(chain) +
+           " has a name of more than one character; residue identifiers hold one chain character.");
     if (row_[alt].size() > 1) fail("Alternate location " + quoted(row_[alt]) + " has more than one character.");
     if (row_[ins_code].size() > 1) fail("Insertion code " + quoted(row_[ins_code]) + " has more than one character.");
 
@@ -523,16 +546,17 @@ struct loop_values {
   }
 };
 
-struct loop : pegtl::if_must<rules::str_loop, rules::whitespace,
-                             pegtl::plus<pegtl::seq<rules::loop_tag, rules::whitespace, pegtl::discard>>,
-                             pegtl::sor<loop_values, pegtl::at<pegtl::sor<rules::keyword, pegtl::eof>>>,
-                             rules::loop_end> {};
+struct loop
+    : pegtl::if_must<rules::str_loop, rules::whitespace,
+                     pegtl::plus<pegtl::seq<rules::loop_tag, rules::whitespace, pegtl::discard>>,
+                     pegtl::sor<loop_values, pegtl::at<pegtl::sor<rules::keyword, pegtl::eof>>>, rules::loop_end> {};
 struct frame : pegtl::if_must<rules::str_save, rules::framename, rules::whitespace,
                               pegtl::star<pegtl::sor<rules::dataitem, loop>>, rules::endframe, rules::ws_or_eof> {};
-struct datablock : pegtl::seq<rules::datablockheading, rules::ws_or_eof,
-                              pegtl::star<pegtl::sor<rules::dataitem, loop, frame>>> {};
+struct datablock
+    : pegtl::seq<rules::datablockheading, rules::ws_or_eof, pegtl::star<pegtl::sor<rules::dataitem, loop, frame>>> {};
 struct content : pegtl::plus<datablock> {};
-struct file : pegtl::seq<pegtl::opt<rules::whitespace>, pegtl::if_must<pegtl::not_at<pegtl::eof>, content, pegtl::eof>> {};
+struct file
+    : pegtl::seq<pegtl::opt<rules::whitespace>, pegtl::if_must<pegtl::not_at<pegtl::eof>, content, pegtl::eof>> {};
 
 // gemmi's messages, for the restated rules too.
 template <typename Rule>

@@ -22,12 +22,31 @@ constexpr std::string_view ribo_nucleotides = "RADE RCYT RGUA URA";
 
 constexpr auto residue_table = std::to_array<ResidueRename>({
     // PDB v3 DNA and RNA; RA..RU as some programs write RNA; T and U of the old PDB format.
-    {"DA", "ADE"}, {"DC", "CYT"}, {"DG", "GUA"}, {"DT", "THY"},
-    {"A", "RADE"}, {"C", "RCYT"}, {"G", "RGUA"}, {"U", "URA"}, {"T", "THY"},
-    {"RA", "RADE"}, {"RC", "RCYT"}, {"RG", "RGUA"}, {"RU", "URA"},
+    {"DA", "ADE"},
+    {"DC", "CYT"},
+    {"DG", "GUA"},
+    {"DT", "THY"},
+    {"A", "RADE"},
+    {"C", "RCYT"},
+    {"G", "RGUA"},
+    {"U", "URA"},
+    {"T", "THY"},
+    {"RA", "RADE"},
+    {"RC", "RCYT"},
+    {"RG", "RGUA"},
+    {"RU", "URA"},
     // Protonation states of AMBER, CHARMM and GROMACS.
-    {"HID", "HIS"}, {"HIE", "HIS"}, {"HIP", "HIS"}, {"HSD", "HIS"}, {"HSE", "HIS"}, {"HSP", "HIS"},
-    {"CYX", "CYSS"}, {"CYM", "CYS"}, {"ASH", "ASP"}, {"GLH", "GLU"}, {"LYN", "LYS"},
+    {"HID", "HIS"},
+    {"HIE", "HIS"},
+    {"HIP", "HIS"},
+    {"HSD", "HIS"},
+    {"HSE", "HIS"},
+    {"HSP", "HIS"},
+    {"CYX", "CYSS"},
+    {"CYM", "CYS"},
+    {"ASH", "ASP"},
+    {"GLH", "GLU"},
+    {"LYN", "LYS"},
 });
 
 constexpr auto atom_table = std::to_array<AtomRename>({
@@ -130,9 +149,7 @@ std::unordered_map<std::string, bool> deoxy_residues(std::string_view text) {
   return deoxy;
 }
 
-std::string_view deoxy_form(std::string_view name) {
-  return name == "A" ? "ADE" : name == "C" ? "CYT" : "GUA";
-}
+std::string_view deoxy_form(std::string_view name) { return name == "A" ? "ADE" : name == "C" ? "CYT" : "GUA"; }
 
 // Counts of the mappings applied, in order of first occurrence.
 class Tally {

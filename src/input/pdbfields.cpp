@@ -143,8 +143,8 @@ std::optional<int> int_field(std::string_view text) {
 }
 
 std::optional<double> real_field(std::string_view text, int implied) {
-  return read_real(text, {.blanks_ignored = true, .empty_is_zero = true, .d_exponent = true,
-                          .implied_decimals = implied});
+  return read_real(text,
+                   {.blanks_ignored = true, .empty_is_zero = true, .d_exponent = true, .implied_decimals = implied});
 }
 
 char record_chain(std::string_view line) {

@@ -165,9 +165,12 @@ void read_pdb(InputState& s, PdbText& file, std::vector<std::string>& words, int
   r.rigid = nrigid;
   r.flexible = nflexible;
   const std::string head = r.typ + strq(s, r.filnam) + " read, ";
-  if (nflexible == 0) putlin(s, 2, head + plural(s, nrigid, "rigid conformer") + ".");
-  else if (nrigid == 0) putlin(s, 2, head + plural(s, nflexible, "flexible conformer") + ".");
-  else putlin(s, 2, head + intp(s, nflexible) + " flexible and " + plural(s, nrigid, "rigid conformer") + ".");
+  if (nflexible == 0)
+    putlin(s, 2, head + plural(s, nrigid, "rigid conformer") + ".");
+  else if (nrigid == 0)
+    putlin(s, 2, head + plural(s, nflexible, "flexible conformer") + ".");
+  else
+    putlin(s, 2, head + intp(s, nflexible) + " flexible and " + plural(s, nrigid, "rigid conformer") + ".");
 }
 
 }  // namespace

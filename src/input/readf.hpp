@@ -12,15 +12,15 @@ namespace veldrix {
 
 // Fields of the read command kept between calls.
 struct ReadData {
-  std::string action;                    // lib, pdb, ...
-  std::string filnam;                    // file name after default-extension processing
-  std::string chains;                    // "chains" value handed to the PDB reader
+  std::string action;                        // lib, pdb, ...
+  std::string filnam;                        // file name after default-extension processing
+  std::string chains;                        // "chains" value handed to the PDB reader
   std::string typ = "PDB coordinate file ";  // description used in messages
-  int rigid = 0, flexible = 0;           // conformers of the last coordinate file
-  std::optional<std::string_view> content;  // the coordinate file's bytes, when the caller holds them in memory
-  Names names = Names::library;          // how the file's names meet the library's
-  FileFormat format;                     // of the last coordinate file
-  std::vector<Transform> frames;         // per model read: the motion of its coordinates as kept onto the file's
+  int rigid = 0, flexible = 0;               // conformers of the last coordinate file
+  std::optional<std::string_view> content;   // the coordinate file's bytes, when the caller holds them in memory
+  Names names = Names::library;              // how the file's names meet the library's
+  FileFormat format;                         // of the last coordinate file
+  std::vector<Transform> frames;             // per model read: the motion of its coordinates as kept onto the file's
 };
 
 struct InputState;

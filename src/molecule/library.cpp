@@ -40,9 +40,9 @@ constexpr double frame_tolerance = 1.0e-3;
 struct LineSource {
   LineSource(CommandState& state, std::istream* input) : s(state), in(input) {}
   CommandState& s;
-  std::istream* in;            // nullptr: the built-in text
-  int count = 0;               // lines obtained in this pass
-  std::string line;            // the current line; after the end of input, the last line
+  std::istream* in;  // nullptr: the built-in text
+  int count = 0;     // lines obtained in this pass
+  std::string line;  // the current line; after the end of input, the last line
 
   bool next();
   void rewind();
@@ -147,7 +147,7 @@ struct Record {
 [[noreturn]] void not_an_atom(const Record& rec, int atom, std::string_view residue, int natoms) {
   CommandState& s = rec.s;
   fatmsg(s, "Atom reference " + intp(s, atom) + " in line " + intp(s, rec.number) + " is not an atom of residue " +
-            strq(s, residue) + " (1.." + intp(s, natoms) + "):" + "@/" + strp(s, rec.text));
+                strq(s, residue) + " (1.." + intp(s, natoms) + "):" + "@/" + strp(s, rec.text));
 }
 
 std::string key(std::string_view name) { return std::string(rtrim(name)); }
@@ -439,7 +439,8 @@ void libchk(MoleculeState& s) {
     for (int k = 1; k <= v.ndih(i); ++k) ++names[key(v.dihnam(k, i))];
     for (int k = 1; k <= v.ndih(i); ++k) {
       const std::string angle = key(v.dihnam(k, i));
-      if (names[angle] > 1) fatmsg(s, "Duplicate angle name " + strq(s, angle) + " in residue " + strq(s, residue) + ".");
+      if (names[angle] > 1)
+        fatmsg(s, "Duplicate angle name " + strq(s, angle) + " in residue " + strq(s, residue) + ".");
     }
 
     // Overlap atoms may repeat the names of own atoms; only own atoms are compared.
@@ -459,7 +460,7 @@ void libchk(MoleculeState& s) {
       const auto moved = defining.upper_bound(a3);
       if (moved != defining.end() && *moved <= last)
         fatmsg(s, "Angle " + strq(s, key(v.dihnam(k, i))) + " in residue " + strq(s, residue) +
-               " affects preceding angle(s).");
+                      " affects preceding angle(s).");
       for (int m = 1; m <= 4; ++m) defining.insert(v.idihat(m, k, i));
     }
   }

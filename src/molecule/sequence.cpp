@@ -25,9 +25,7 @@ namespace {
 
 constexpr int dummy_element = 900;  // element numbers from here on mark dummy atoms
 
-Vec3 lib_xyz(const VokanData& v, int j, int c) {
-  return {v.coord(1, j, c), v.coord(2, j, c), v.coord(3, j, c)};
-}
+Vec3 lib_xyz(const VokanData& v, int j, int c) { return {v.coord(1, j, c), v.coord(2, j, c), v.coord(3, j, c)}; }
 
 Vec3 xyz(const VokanData& v, int s, int a) {
   const int col = v.col(s, a);
@@ -103,8 +101,8 @@ void map_residue(MoleculeState& s, int i) {
     fatmsg(s, "Overlap atoms " + strp(s, v.atnam(1, c)) + ", " + strp(s, v.atnam(2, c)) + ", " +
                   strp(s, v.atnam(3, c)) + " not found for residue " + strq(s, v.rnam(i)) + ".");
   if (rule > 1)
-    wrnmsg(s, "Differently named overlap atoms for residues " + strq(s, v.aanam(p)) + " and " + strq(s, v.aanam(c)) +
-                  ".");
+    wrnmsg(s,
+           "Differently named overlap atoms for residues " + strq(s, v.aanam(p)) + " and " + strq(s, v.aanam(c)) + ".");
   for (int m = 1; m <= 3; ++m) v.joffst(m, i) = found[std::size_t(m - 1)] + q;
   for (int j = 4; j <= v.nat(c); ++j) v.joffst(j, i) = v.ifira(i) - v.ifirat(c) + j;
 }
@@ -205,8 +203,8 @@ void build(MoleculeState& s) {
     const int c = v.irlib(i);
     for (int j = v.ifirat(c); j <= v.lasat(c); ++j)
       if (v.joffst(j, i) != ++running)
-        fatmsg(s, "Mismatch between residue " + strp(s, v.aanam(c)) + " " + strp(s, v.rnum(i)) +
-                      " and its predecessor.");
+        fatmsg(s,
+               "Mismatch between residue " + strp(s, v.aanam(c)) + " " + strp(s, v.rnum(i)) + " and its predecessor.");
   }
 
   // Atom pass.
@@ -235,8 +233,8 @@ void iniseq(MoleculeState& s) {
   FArray<bool> free{Dim(nd)};
   for (int k = 1; k <= nd; ++k) {
     const int a2 = v.ida(2, k), a3 = v.ida(3, k);
-    const bool fixed = v.lda(k) > na && atom(a2) && atom(a3) && v.iael(a2) == 6 && v.iael(a3) == 7 &&
-                       v.iar(a3) == v.iar(a2) + 1;
+    const bool fixed =
+        v.lda(k) > na && atom(a2) && atom(a3) && v.iael(a2) == 6 && v.iael(a3) == 7 && v.iar(a3) == v.iar(a2) + 1;
     free(k) = !fixed;
     v.dval(k) = fixed && !v.cis(v.idr(k)) ? std::numbers::pi : 0.0;
   }

@@ -51,9 +51,7 @@ Mat3 frame(const Vec3& o, const Vec3& toward, const Vec3& side) {
   return {x[0], x[1], x[2], y[0], y[1], y[2], z[0], z[1], z[2]};
 }
 
-Vec3 ref(const VokanData& v, int a) {
-  return {v.coo0(1, a), v.coo0(2, a), v.coo0(3, a)};
-}
+Vec3 ref(const VokanData& v, int a) { return {v.coo0(1, a), v.coo0(2, a), v.coo0(3, a)}; }
 void set_ref(VokanData& v, int a, const Vec3& p) {
   for (int x = 1; x <= 3; ++x) v.coo0(x, a) = p[std::size_t(x - 1)];
 }
@@ -68,9 +66,7 @@ Mat3 g_rot(const VokanData& v, int u) {
   }
   return r;
 }
-Vec3 g_shift(const VokanData& v, int u) {
-  return {v.g1(4, u), v.g2(4, u), v.g3(4, u)};
-}
+Vec3 g_shift(const VokanData& v, int u) { return {v.g1(4, u), v.g2(4, u), v.g3(4, u)}; }
 void set_g(VokanData& v, int u, const Mat3& r, const Vec3& t) {
   for (int j = 1; j <= 3; ++j) {
     v.g1(j, u) = r[std::size_t(0 + 3 * (j - 1))];
@@ -280,9 +276,9 @@ void gener(VokanData& v) {
   const int nf = v.ndfree, na = v.na;
   const double q0 = v.dval(0), q1 = v.dval(-1), q2 = v.dval(-2), q3 = v.dval(-3);
   // Rows of the base rotation, written here column by column.
-  const Mat3 base = {2.0 * (q0 * q0 + q1 * q1 - 0.5), 2.0 * (q0 * q3 + q1 * q2), 2.0 * (q1 * q3 - q0 * q2),
-                     2.0 * (q1 * q2 - q0 * q3), 2.0 * (q0 * q0 + q2 * q2 - 0.5), 2.0 * (q0 * q1 + q2 * q3),
-                     2.0 * (q0 * q2 + q1 * q3), 2.0 * (q2 * q3 - q0 * q1), 2.0 * (q0 * q0 + q3 * q3 - 0.5)};
+  const Mat3 base = {2.0 * (q0 * q0 + q1 * q1 - 0.5), 2.0 * (q0 * q3 + q1 * q2),       2.0 * (q1 * q3 - q0 * q2),
+                     2.0 * (q1 * q2 - q0 * q3),       2.0 * (q0 * q0 + q2 * q2 - 0.5), 2.0 * (q0 * q1 + q2 * q3),
+                     2.0 * (q0 * q2 + q1 * q3),       2.0 * (q2 * q3 - q0 * q1),       2.0 * (q0 * q0 + q3 * q3 - 0.5)};
   const Vec3 shift = {v.dval(-4), v.dval(-5), v.dval(-6)};
   set_g(v, -1, base, shift);
   set_g(v, 0, base, shift);

@@ -38,8 +38,8 @@ void alolib(VokanData& v, int ntypes, int nres, int maxdih, int maxat) {
     v.attyp.resize_keep(Dim(ntypes));
     v.iatel.resize_keep(Dim(ntypes));
   }
-  const bool same_size = v.aanam.allocated() && int(v.aanam.extent()) == nres &&
-                         int(v.dihnam.extent(0)) == maxdih && int(v.atnam.extent(0)) == maxat;
+  const bool same_size = v.aanam.allocated() && int(v.aanam.extent()) == nres && int(v.dihnam.extent(0)) == maxdih &&
+                         int(v.atnam.extent(0)) == maxat;
   if (same_size) return;
   v.aanam.resize_keep(Dim(nres));
   v.aatyp.resize_keep(Dim(nres));

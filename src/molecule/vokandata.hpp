@@ -22,23 +22,23 @@ inline bool known_coordinate(double c) { return c < max_coordinate && c > -max_c
 
 struct VokanData {
   // Counts and scalars.
-  int nattyp = 0;   // atom types in the library
-  int naa = 0;      // residue types in the library
-  int maxat = 0;    // largest atom count of a residue type
-  int maxdih = 0;   // largest angle count of a residue type
-  int nr = 0;       // residues of the molecule
-  int na = 0;       // atoms of the molecule
-  int nd = 0;       // dihedral angles of the molecule
-  int nsstr = 0;    // structures held
-  int i0styp = 0;   // type of the working structure: 0 plain, 1 flexible, 2 rigid
-  int ndfree = 0;   // free (rotatable) dihedral angles
+  int nattyp = 0;  // atom types in the library
+  int naa = 0;     // residue types in the library
+  int maxat = 0;   // largest atom count of a residue type
+  int maxdih = 0;  // largest angle count of a residue type
+  int nr = 0;      // residues of the molecule
+  int na = 0;      // atoms of the molecule
+  int nd = 0;      // dihedral angles of the molecule
+  int nsstr = 0;   // structures held
+  int i0styp = 0;  // type of the working structure: 0 plain, 1 flexible, 2 rigid
+  int ndfree = 0;  // free (rotatable) dihedral angles
 
   // Library: atom types.
-  FArray<std::string> attyp;   // (nattyp) names
-  FArray<int> iatel;           // element number; 0 = pseudo atom
+  FArray<std::string> attyp;  // (nattyp) names
+  FArray<int> iatel;          // element number; 0 = pseudo atom
   // Library: residue types.
-  FArray<std::string> aanam;   // (naa) names
-  FArray<std::string> aatyp;   // kind of entry: "RESID"
+  FArray<std::string> aanam;  // (naa) names
+  FArray<std::string> aatyp;  // kind of entry: "RESID"
   FArray<int> ndih, nat, ifirat, lasat;
   FArray<std::string, 2> dihnam;  // (maxdih, naa)
   FArray<int, 3> idihat;          // (4, maxdih, naa)
@@ -60,36 +60,36 @@ struct VokanData {
   // Atoms.
   FArray<std::string> anam;  // (na)
   FArray<int> iatyp, iael, iar;
-  FArray<double> adisp;      // mean displacement from the mean structure (last ensemble RMSD)
+  FArray<double> adisp;  // mean displacement from the mean structure (last ensemble RMSD)
 
   // Dihedral angles.
-  FArray<std::string> dnam;         // (nd)
-  FArray<int> idr;                  // (nd) residue of the angle
-  FArray<int, 2> ida;               // (4, -1:nd) defining atoms
-  FArray<int> lda;                  // (-1:nd) last atom moved
-  FArray<int> idord;                // (0:nd) new index of each angle after the tree's reordering
-  FArray<double> dval0;             // (nd) standard value on the library geometry
+  FArray<std::string> dnam;  // (nd)
+  FArray<int> idr;           // (nd) residue of the angle
+  FArray<int, 2> ida;        // (4, -1:nd) defining atoms
+  FArray<int> lda;           // (-1:nd) last atom moved
+  FArray<int> idord;         // (0:nd) new index of each angle after the tree's reordering
+  FArray<double> dval0;      // (nd) standard value on the library geometry
 
   // Structures; n is the capacity.
-  FArray<double, 2> coo;   // (3, 0:na*(n+1)); atom a of structure s is column s*na+a
-  FArray<double> dval;     // (-6:nd*(n+1)); angle k of structure s is s*nd+k
-  FArray<int> istyp;       // (0:n)
-  FArray<int> isstr;       // (n) structure index of the k-th ensemble member
+  FArray<double, 2> coo;  // (3, 0:na*(n+1)); atom a of structure s is column s*na+a
+  FArray<double> dval;    // (-6:nd*(n+1)); angle k of structure s is s*nd+k
+  FArray<int> istyp;      // (0:n)
+  FArray<int> isstr;      // (n) structure index of the k-th ensemble member
 
   // Selection.
   FArray<bool> asel;  // (na)
 
   // Torsion-angle tree.
-  FArray<int> iprev;        // (-1:ndfree) parent unit
-  FArray<int> iaunit;       // (0:na) unit of each atom
+  FArray<int> iprev;             // (-1:ndfree) parent unit
+  FArray<int> iaunit;            // (0:na) unit of each atom
   FArray<double, 2> g1, g2, g3;  // (4, -1:ndfree) current transform rows
-  FArray<double, 2> r0;     // (12, 0:ndfree) transform relative to the parent unit
-  FArray<double, 2> coo0;   // (3, 0:na) coordinates in the frame of the atom's unit
+  FArray<double, 2> r0;          // (12, 0:ndfree) transform relative to the parent unit
+  FArray<double, 2> coo0;        // (3, 0:na) coordinates in the frame of the atom's unit
 
   // Sequence construction.
-  FArray<int, 2> joffst;    // (maxat, nr) molecule atom of library atom j of residue i
-  int mdihat = 1;           // first library atom reached before the first residue
-  int ida1 = 0, ida4 = 0;   // substitutes for the angle atoms beyond the chain ends
+  FArray<int, 2> joffst;   // (maxat, nr) molecule atom of library atom j of residue i
+  int mdihat = 1;          // first library atom reached before the first residue
+  int ida1 = 0, ida4 = 0;  // substitutes for the angle atoms beyond the chain ends
   double dcorr1 = 0.0, dcorr4 = 0.0;
 
   // Structure capacity: entries of isstr (0 when the structure arrays are absent).

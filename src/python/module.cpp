@@ -56,16 +56,11 @@ py::list texts(const std::vector<std::string>& v) {
 
 py::object to_python(const Json& j) {
   switch (j.type()) {
-    case Json::value_t::boolean:
-      return py::bool_(j.get<bool>());
-    case Json::value_t::number_integer:
-      return py::int_(j.get<std::int64_t>());
-    case Json::value_t::number_unsigned:
-      return py::int_(j.get<std::uint64_t>());
-    case Json::value_t::number_float:
-      return py::float_(j.get<double>());
-    case Json::value_t::string:
-      return text(j.get_ref<const std::string&>());
+    case Json::value_t::boolean: return py::bool_(j.get<bool>());
+    case Json::value_t::number_integer: return py::int_(j.get<std::int64_t>());
+    case Json::value_t::number_unsigned: return py::int_(j.get<std::uint64_t>());
+    case Json::value_t::number_float: return py::float_(j.get<double>());
+    case Json::value_t::string: return text(j.get_ref<const std::string&>());
     case Json::value_t::array: {
       py::list l;
       for (const Json& x : j) l.append(to_python(x));
@@ -76,8 +71,7 @@ py::object to_python(const Json& j) {
       for (const auto& [key, value] : j.items()) d[text(key)] = to_python(value);
       return d;
     }
-    default:
-      return py::none();
+    default: return py::none();
   }
 }
 
@@ -213,8 +207,7 @@ PYBIND11_MODULE(_veldrix, m) {
   m.attr("__name__") = "veldrix";
 
   static py::exception<veldrix::Error> error(m, "Error");
-  error.attr("__doc__") =
-      "A fatal message of the analysis: args[0] is its text, .lines the lines printed before it.";
+  error.attr("__doc__") = "A fatal message of the analysis: args[0] is its text, .lines the lines printed before it.";
   py::register_exception_translator([](std::exception_ptr p) {
     try {
       if (p) std::rethrow_exception(p);
@@ -227,8 +220,9 @@ PYBIND11_MODULE(_veldrix, m) {
 
   py::class_<veldrix::Segment>(m, "Segment", "One stretch of consecutive residues of a domain.")
       .def_property_readonly("chain", [](const veldrix::Segment& s) { return text(s.chain); })
-      .def_property_readonly("first", [](const veldrix::Segment& s) { return text(s.first); },
-                             "Residue identifier: chain letter and number, e.g. 'A5'.")
+      .def_property_readonly(
+          "first", [](const veldrix::Segment& s) { return text(s.first); },
+          "Residue identifier: chain letter and number, e.g. 'A5'.")
       .def_property_readonly("last", [](const veldrix::Segment& s) { return text(s.last); })
       .def("__repr__", [](const veldrix::Segment& s) {
         return "<veldrix.Segment " + std::string(text(s.first)) + ".." + std::string(text(s.last)) + ">";
@@ -261,27 +255,27 @@ PYBIND11_MODULE(_veldrix, m) {
       .def_readonly("domain", &veldrix::ResidueProfile::domain, "1 for the first domain.");
 
   py::class_<veldrix::Domain>(m, "Domain", "One rigid domain, as its result line reports it.")
-      .def_property_readonly("ranges", [](const veldrix::Domain& d) { return text(d.ranges); },
-                             "The text between 'Optimal range ' and ':', e.g. '5..42, 48..60'.")
+      .def_property_readonly(
+          "ranges", [](const veldrix::Domain& d) { return text(d.ranges); },
+          "The text between 'Optimal range ' and ':', e.g. '5..42, 48..60'.")
       .def_readonly("segments", &veldrix::Domain::segments)
       .def_readonly("rmsd", &veldrix::Domain::rmsd, "Ensemble RMSD on the domain (A), full precision.")
       .def_readonly("gaps", &veldrix::Domain::gaps)
       .def_readonly("residues", &veldrix::Domain::residues)
-      .def_property_readonly("residue_ids", [](const veldrix::Domain& d) { return texts(d.residue_ids); },
-                             "The domain's residues in sequence order, e.g. ['A5', 'A6', ...].")
+      .def_property_readonly(
+          "residue_ids", [](const veldrix::Domain& d) { return texts(d.residue_ids); },
+          "The domain's residues in sequence order, e.g. ['A5', 'A6', ...].")
       .def_readonly("stats", &veldrix::Domain::stats)
       .def("__repr__", [](const veldrix::Domain& d) {
         return "<veldrix.Domain " + std::string(text(d.ranges)) + ": RMSD " +
-               py::repr(py::float_(d.rmsd)).cast<std::string>() + " A, " + std::to_string(d.residues) +
-               " residues>";
+               py::repr(py::float_(d.rmsd)).cast<std::string>() + " A, " + std::to_string(d.residues) + " residues>";
       });
 
   py::class_<veldrix::Conformers>(m, "Conformers", "The conformers read.")
       .def_readonly("rigid", &veldrix::Conformers::rigid)
       .def_readonly("flexible", &veldrix::Conformers::flexible)
       .def("__repr__", [](const veldrix::Conformers& c) {
-        return "<veldrix.Conformers rigid=" + std::to_string(c.rigid) + " flexible=" + std::to_string(c.flexible) +
-               ">";
+        return "<veldrix.Conformers rigid=" + std::to_string(c.rigid) + " flexible=" + std::to_string(c.flexible) + ">";
       });
 
   py::class_<veldrix::PhaseTimes>(m, "PhaseTimes", "Wall time of the phases of the analysis, in seconds.")
@@ -291,26 +285,28 @@ PYBIND11_MODULE(_veldrix, m) {
       .def_readonly("domain_search", &veldrix::PhaseTimes::domain_search);
 
   py::class_<Analysis>(m, "Result", "The analysis of one ensemble; to_dict() gives veldrix-batch's record of it.")
-      .def_property_readonly("file", [](const Analysis& a) { return text(a.file); },
-                             "The path as given, or '<bytes>'.")
-      .def_property_readonly("format", [](const Analysis& a) {
-        return to_python(veldrix::batch::format_fields(a.file_format)["format"]);
-      }, "'pdb' or 'mmcif', judged by content.")
-      .def_property_readonly("compressed", [](const Analysis& a) { return a.file_format.compressed; },
-                             "Whether the input was gzip.")
+      .def_property_readonly(
+          "file", [](const Analysis& a) { return text(a.file); }, "The path as given, or '<bytes>'.")
+      .def_property_readonly(
+          "format", [](const Analysis& a) { return to_python(veldrix::batch::format_fields(a.file_format)["format"]); },
+          "'pdb' or 'mmcif', judged by content.")
+      .def_property_readonly(
+          "compressed", [](const Analysis& a) { return a.file_format.compressed; }, "Whether the input was gzip.")
       .def_readonly("domains", &Analysis::domains, "The domains, in printed order.")
-      .def_property_readonly("warnings", [](const Analysis& a) { return texts(a.warnings); },
-                             "Warning texts, without '*** WARNING: '.")
+      .def_property_readonly(
+          "warnings", [](const Analysis& a) { return texts(a.warnings); }, "Warning texts, without '*** WARNING: '.")
       .def_readonly("conformers", &Analysis::conformers)
       .def_readonly("per_residue", &Analysis::per_residue, "One profile per residue of the sequence.")
       .def_readonly("residues", &Analysis::residues, "Residues of the molecule.")
       .def_readonly("range_residues", &Analysis::range_residues, "Residues with an atom in the range analysed.")
-      .def_property_readonly("lines", [](const Analysis& a) { return texts(a.lines); },
-                             "Every line the veldrix program prints for this input.")
+      .def_property_readonly(
+          "lines", [](const Analysis& a) { return texts(a.lines); },
+          "Every line the veldrix program prints for this input.")
       .def_readonly("phases", &Analysis::phases)
       .def_readonly("seconds", &Analysis::seconds, "Wall time of the analysis.")
-      .def("to_dict", [](const Analysis& a) { return py::dict(to_python(a.record())); },
-           "The record veldrix-batch writes for this input, as a dict (see docs/record.schema.json).")
+      .def(
+          "to_dict", [](const Analysis& a) { return py::dict(to_python(a.record())); },
+          "The record veldrix-batch writes for this input, as a dict (see docs/record.schema.json).")
       .def("__repr__", [](const Analysis& a) {
         py::list ranges;
         for (const veldrix::Domain& d : a.domains) ranges.append(text(d.ranges));
@@ -322,8 +318,8 @@ PYBIND11_MODULE(_veldrix, m) {
   m.def("analyse", &analyse, analyse_doc, py::arg("source"), py::kw_only(), py::arg("gap") = defaults.gap,
         py::arg("decrease") = defaults.decrease, py::arg("absdecrease") = defaults.absdecrease,
         py::arg("upper_rmsd") = defaults.upper_rmsd, py::arg("gap_width") = defaults.gapwidth,
-        py::arg("buffer") = defaults.buffer, py::arg("minimum") = defaults.minimum,
-        py::arg("range") = py::none(), py::arg("library") = py::none(),
+        py::arg("buffer") = defaults.buffer, py::arg("minimum") = defaults.minimum, py::arg("range") = py::none(),
+        py::arg("library") = py::none(),
         py::arg("names") = veldrix::batch::parameters(defaults)["names"].get<std::string>());
 
   m.attr("__name__") = compiled_name;

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "superpose/state.hpp"
 #include "rmsd_var/variance.hpp"
 #include "superpose/moments.hpp"
 #include "superpose/overlay.hpp"
+#include "superpose/state.hpp"
 
 namespace veldrix {
 
@@ -15,8 +15,8 @@ namespace {
 
 // Selects in sel the axis atoms of the residues of the cluster's items that have
 // coordinates in the working structure.
-void select_cluster(const VokanData& v, std::span<const int> items, std::span<const int> core,
-                    const FArray<bool>& axis, FArray<bool>& sel, std::vector<int>& touched) {
+void select_cluster(const VokanData& v, std::span<const int> items, std::span<const int> core, const FArray<bool>& axis,
+                    FArray<bool>& sel, std::vector<int>& touched) {
   for (int item : items) {
     if (item < 1 || std::size_t(item) > core.size()) continue;
     const int atom = core[std::size_t(item - 1)];
@@ -33,8 +33,8 @@ void select_cluster(const VokanData& v, std::span<const int> items, std::span<co
 }
 
 // Ensemble RMSD of one cluster; sel is all false on entry and on return.
-double cluster_rmsd(SuperposeState& s, std::span<const int> items, std::span<const int> core,
-                    const FArray<bool>& axis, FArray<bool>& sel, std::vector<int>& touched) {
+double cluster_rmsd(SuperposeState& s, std::span<const int> items, std::span<const int> core, const FArray<bool>& axis,
+                    FArray<bool>& sel, std::vector<int>& touched) {
   touched.clear();
   select_cluster(s.vokandata, items, core, axis, sel, touched);
   const double r = armsd(s, sel);

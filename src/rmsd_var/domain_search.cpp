@@ -8,8 +8,8 @@
 
 namespace veldrix {
 
-void get_non_overlapping_domains(SuperposeState& s, std::span<const int> core, FArray<int, 2>& ranges,
-                                 int& noverlap, const FArray<bool>& keep, int& ndomains, FArray<bool, 2>& resmask,
+void get_non_overlapping_domains(SuperposeState& s, std::span<const int> core, FArray<int, 2>& ranges, int& noverlap,
+                                 const FArray<bool>& keep, int& ndomains, FArray<bool, 2>& resmask,
                                  FArray<bool, 2>& atommask, const Options& params,
                                  std::span<const std::optional<double>> spread, std::span<const LevelRecord> levels,
                                  int& chosen, bool small_core) {

@@ -79,8 +79,7 @@ int get_avrg_domain_size(const FArray<int, 2>& ranges, int minimum, bool small_c
 int domain_limit(int n) { return int(std::ceil(0.125f * float(n))); }
 
 int get_best_clustering(const VokanData& v, FArray<int, 2>& ranges, std::span<const std::optional<double>> spread,
-                        std::span<const LevelRecord> levels, std::span<const int> core, int minimum,
-                        bool small_core) {
+                        std::span<const LevelRecord> levels, std::span<const int> core, int minimum, bool small_core) {
   ranges.fill(-1000);
   const int l = int(std::min(spread.size(), levels.size()));
   if (l < 1) return 1;
@@ -132,8 +131,8 @@ void modify_atom_selection(VokanData& v, std::span<const int> bounds) {
   deselect(v.ifira(bounds[2 * k - 1]) + 1, v.na);
 }
 
-void determine_overlap(const FArray<bool>& flags, FArray<bool>& used, int& noverlap, FArray<int, 2>& overlaps,
-                       int row, int nr) {
+void determine_overlap(const FArray<bool>& flags, FArray<bool>& used, int& noverlap, FArray<int, 2>& overlaps, int row,
+                       int nr) {
   int pos = 1;
   while (pos <= overlaps.ubound(1) && overlaps(row, pos) != -1000) ++pos;
   for (int r = 1; r <= nr + 1; ++r) {

@@ -40,8 +40,7 @@ int domain_limit(int n);
 // domains have a mean size above the limit and leaves its ranges in `ranges`;
 // the range matrix is all -1000 when the level search runs out.
 int get_best_clustering(const VokanData& v, FArray<int, 2>& ranges, std::span<const std::optional<double>> spread,
-                        std::span<const LevelRecord> levels, std::span<const int> core, int minimum,
-                        bool small_core);
+                        std::span<const LevelRecord> levels, std::span<const int> core, int minimum, bool small_core);
 
 // The ranges of a row widened by `buffer` on both sides and clipped to 1..nr.
 std::vector<int> widen_ranges(const FArray<int, 2>& ranges, int row, int buffer, int nr);
@@ -53,8 +52,8 @@ void modify_atom_selection(VokanData& v, std::span<const int> bounds);
 
 // Records the residues of domain `row` (flags 1..nr+1): each one already used by
 // an earlier domain is counted and appended to overlap list `row`; all become used.
-void determine_overlap(const FArray<bool>& flags, FArray<bool>& used, int& noverlap, FArray<int, 2>& overlaps,
-                       int row, int nr);
+void determine_overlap(const FArray<bool>& flags, FArray<bool>& used, int& noverlap, FArray<int, 2>& overlaps, int row,
+                       int nr);
 
 // For d = 1..ndomains-1, the residues in overlap list d + 1 are taken out of the
 // residue and atom masks of domain d.

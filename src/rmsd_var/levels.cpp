@@ -292,8 +292,10 @@ void largest_clusters(int& s1, int& s2, const LevelRecord& level) {
   for (int r = 1; r <= level.rows(); ++r) {
     const int s = level.size(r);
     if (s > s1 || s > s2) {
-      if (s2 < s1) s2 = s;
-      else s1 = s;
+      if (s2 < s1)
+        s2 = s;
+      else
+        s1 = s;
     }
   }
 }

@@ -41,8 +41,7 @@ void find_nearest_neighbours(const LevelRecord& level, std::array<int, 2>& merge
 
 // The next level: row 1 the merged rows' items in ascending order, then every
 // other row in its old order. capacity: its member slots.
-void store_current_clustering(const LevelRecord& old, LevelRecord& next, const std::array<int, 2>& merge,
-                              int capacity);
+void store_current_clustering(const LevelRecord& old, LevelRecord& next, const std::array<int, 2>& merge, int capacity);
 
 // Builds levels 1..n (n = levels.size()) over the n x n distance-variance matrix:
 // level 1 one item per row, every further level one merge. Same levels as

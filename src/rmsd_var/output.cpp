@@ -75,8 +75,8 @@ void output_domain(Session& s, const FArray<bool>& resrow, const FArray<bool>& a
   s.rmsd_var.domains.push_back(describe_domain(v, resrow, str, rmsd, ngap, count, runs));
 }
 
-Domain describe_domain(const VokanData& v, const FArray<bool>& resrow, const std::string& ranges, double rmsd,
-                       int gaps, int residues, const std::vector<std::pair<int, int>>& runs) {
+Domain describe_domain(const VokanData& v, const FArray<bool>& resrow, const std::string& ranges, double rmsd, int gaps,
+                       int residues, const std::vector<std::pair<int, int>>& runs) {
   Domain d;
   d.ranges = ranges;
   d.rmsd = rmsd;

@@ -23,8 +23,8 @@ int prepare_dom_for_output(Session& s, int ndomains, FArray<bool, 2>& resmask, F
 void output_domain(Session& s, const FArray<bool>& resrow, const FArray<bool>& atomrow);
 
 // The domain of a result line as data.
-Domain describe_domain(const VokanData& v, const FArray<bool>& resrow, const std::string& ranges, double rmsd,
-                       int gaps, int residues, const std::vector<std::pair<int, int>>& runs);
+Domain describe_domain(const VokanData& v, const FArray<bool>& resrow, const std::string& ranges, double rmsd, int gaps,
+                       int residues, const std::vector<std::pair<int, int>>& runs);
 
 // Row d of a mask matrix as a flag array over its columns.
 FArray<bool> mask_row(const FArray<bool, 2>& mask, int d);

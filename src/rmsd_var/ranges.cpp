@@ -31,8 +31,8 @@ std::string fixed_int(int value, std::size_t w) {
 void warn(Session& s, const std::string& text) { wrnmsg(s, text.substr(0, 80)); }
 
 // Warnings, then one line per reported domain.
-void report(Session& s, int ndomains, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask, int minimum,
-            bool small_core, int ncore) {
+void report(Session& s, int ndomains, FArray<bool, 2>& resmask, FArray<bool, 2>& atommask, int minimum, bool small_core,
+            int ncore) {
   const int nreport = prepare_dom_for_output(s, ndomains, resmask, atommask, minimum, small_core);
   if (nreport == 0) {
     warn(s, "Only domains with < " + fixed_int(minimum, 2) + " residues could be identified.");
@@ -40,7 +40,7 @@ void report(Session& s, int ndomains, FArray<bool, 2>& resmask, FArray<bool, 2>&
   }
   if (small_core)
     warn(s, "The number of core atoms (" + fixed_int(ncore, 3) + ") was below the domain threshold value (" +
-         fixed_int(minimum, 3) + ").");
+                fixed_int(minimum, 3) + ").");
   for (int d = 1; d <= nreport; ++d) output_domain(s, mask_row(resmask, d), mask_row(atommask, d));
 }
 

@@ -108,8 +108,10 @@ void normalize_avrg_spread(std::span<std::optional<double>> x) {
   for (std::size_t i = 1; i < n; ++i) {
     if (!x[i]) continue;
     const double v = (*x[i] - mn) * scale + 1.0;
-    if (std::isfinite(v)) x[i] = v;
-    else x[i].reset();
+    if (std::isfinite(v))
+      x[i] = v;
+    else
+      x[i].reset();
   }
 }
 
@@ -150,12 +152,9 @@ void fill_variance_matrix(const VokanData& vk, FArray<double, 2>& v, std::span<c
   }
 }
 
-int last_atom(const VokanData& v, int r) {
-  return r >= v.nr ? v.na : v.ifira(r + 1) - 1;
-}
+int last_atom(const VokanData& v, int r) { return r >= v.nr ? v.na : v.ifira(r + 1) - 1; }
 
-void get_core_atom_list(const VokanData& v, const FArray<bool>& axis, std::span<const int> angles,
-                        FArray<int>& core) {
+void get_core_atom_list(const VokanData& v, const FArray<bool>& axis, std::span<const int> angles, FArray<int>& core) {
   core.allocate(Dim(v.na));
   core.fill(-1000);
   std::vector<char> listed(std::size_t(v.na) + 1, 0);

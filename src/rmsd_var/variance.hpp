@@ -42,8 +42,7 @@ void fill_variance_matrix(const VokanData& vk, FArray<double, 2>& v, std::span<c
 
 // Core atoms of the residues that own the given angles: the second axis atom of
 // each residue, each atom once. core gets na entries, unfilled ones -1000.
-void get_core_atom_list(const VokanData& v, const FArray<bool>& axis, std::span<const int> angles,
-                        FArray<int>& core);
+void get_core_atom_list(const VokanData& v, const FArray<bool>& axis, std::span<const int> angles, FArray<int>& core);
 
 // Last atom of residue r.
 int last_atom(const VokanData& v, int r);

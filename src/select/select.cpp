@@ -14,8 +14,8 @@ namespace veldrix {
 
 namespace {
 
-constexpr std::size_t max_word = 200;       // longest word of an expression
-constexpr std::size_t max_item = 20;        // longest item of a residue list
+constexpr std::size_t max_word = 200;  // longest word of an expression
+constexpr std::size_t max_item = 20;   // longest item of a residue list
 
 void size_to_atoms(const VokanData& v, FArray<bool>& a) {
   const int na = std::max(v.na, 0);
@@ -271,9 +271,12 @@ int getsel(SelectState& s, std::string_view name, int mode, FArray<bool>& select
     const bool n = selection(a) != negate_new;
     const bool g = bool(current[std::size_t(a)]) != negate_current;
     bool r = n;
-    if (op == '+') r = g || n;
-    else if (op == '-') r = g && !n;
-    else if (op == '/') r = g && n;
+    if (op == '+')
+      r = g || n;
+    else if (op == '-')
+      r = g && !n;
+    else if (op == '/')
+      r = g && n;
     selection(a) = r;
     if (r) ++count;
   }

@@ -81,10 +81,10 @@ class Svg {
 
 // Where each residue's column lies: residues side by side, a break where the chain changes or the numbering jumps.
 struct Columns {
-  std::vector<double> x;        // left edge of each residue's column
+  std::vector<double> x;  // left edge of each residue's column
   std::vector<bool> break_before;
-  double width = 0;             // of one column
-  double end = 0;               // right edge of the last column
+  double width = 0;  // of one column
+  double end = 0;    // right edge of the last column
 };
 
 Columns layout(const std::vector<ResidueProfile>& residues) {
@@ -250,7 +250,10 @@ std::string plot_svg(const Result& result, std::string_view title) {
     svg.line(left - 4, sy(v), col.end, sy(v), grid);
     svg.text(left - 7, sy(v) + 4, num(v, 1), "text-anchor=\"end\"");
   }
-  if (cut) svg.text(col.end, top1 - 4, "\u25b2 cut at " + num(rtop, rstep < 0.1 ? 2 : 1) + " \u00c5 (largest " + num(rmax, 1) + " \u00c5)", "text-anchor=\"end\" fill=\"#a00\"");
+  if (cut)
+    svg.text(col.end, top1 - 4,
+             "\u25b2 cut at " + num(rtop, rstep < 0.1 ? 2 : 1) + " \u00c5 (largest " + num(rmax, 1) + " \u00c5)",
+             "text-anchor=\"end\" fill=\"#a00\"");
   svg.text(18, (top1 + bottom1) / 2, "RMSF (\u00c5)",
            "text-anchor=\"middle\" transform=\"rotate(-90 18 " + num((top1 + bottom1) / 2) + ")\"");
   svg.text(18, (top2 + bottom2) / 2, "order parameter",
@@ -282,7 +285,8 @@ std::string plot_svg(const Result& result, std::string_view title) {
       svg.add("<path d=\"M" + num(centre - 4) + "," + num(top1 + 1) + " l4,-7 l4,7 z\" fill=\"#a00\"/>");
     // Markers where the columns are wide: the two lines often lie on top of each other at 1.
     if (col.width >= 8 && p.s_phi)
-      svg.add("<circle cx=\"" + num(centre) + "\" cy=\"" + num(sy(*p.s_phi)) + "\" r=\"2.2\" fill=\"" + phi_colour + "\"/>");
+      svg.add("<circle cx=\"" + num(centre) + "\" cy=\"" + num(sy(*p.s_phi)) + "\" r=\"2.2\" fill=\"" + phi_colour +
+              "\"/>");
     if (col.width >= 8 && p.s_psi)
       svg.rect(centre - 3.5, sy(*p.s_psi) - 3.5, 7, 7, std::string("fill=\"none\" stroke=\"") + psi_colour + "\"");
     rmsf_points.push_back(p.rmsf ? std::optional(std::pair(centre, ry(*p.rmsf))) : std::nullopt);
@@ -302,8 +306,7 @@ std::string plot_svg(const Result& result, std::string_view title) {
       while (j < n && !col.break_before[j]) ++j;
       svg.line(col.x[i], base, col.x[j - 1] + col.width, base, axis);
       if (i > 0)  // the break: two slanted strokes
-        for (const double dx : {-4.0, 0.0})
-          svg.line(col.x[i] + dx - 2, base + 5, col.x[i] + dx + 2, base - 5, axis);
+        for (const double dx : {-4.0, 0.0}) svg.line(col.x[i] + dx - 2, base + 5, col.x[i] + dx + 2, base - 5, axis);
       i = j;
     }
   }

@@ -130,7 +130,8 @@ std::optional<double> torsion_order(const Ensemble& e, std::array<int, 4> atoms,
   std::vector<double> angles;
   for (int k = 0; k < e.members; ++k) {
     if (distance(e.at(k, bond[0]), e.at(k, bond[1])) > max_peptide_bond) return std::nullopt;
-    const std::optional<double> t = dihedral(e.at(k, atoms[0]), e.at(k, atoms[1]), e.at(k, atoms[2]), e.at(k, atoms[3]));
+    const std::optional<double> t =
+        dihedral(e.at(k, atoms[0]), e.at(k, atoms[1]), e.at(k, atoms[2]), e.at(k, atoms[3]));
     if (!t) return std::nullopt;
     angles.push_back(*t);
   }

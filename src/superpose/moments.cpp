@@ -148,7 +148,8 @@ void EnsembleMoments::prepare(const VokanData& v, const FArray<bool>& around) {
       if (first == 0) first = a;
       ++count;
       for (int k = 0; k < ns_; ++k)
-        for (int x = 0; x < 3; ++x) centre_[3 * std::size_t(k) + std::size_t(x)] += base_[std::size_t(k)][3 * std::size_t(a) + std::size_t(x)];
+        for (int x = 0; x < 3; ++x)
+          centre_[3 * std::size_t(k) + std::size_t(x)] += base_[std::size_t(k)][3 * std::size_t(a) + std::size_t(x)];
     }
   for (double& c : centre_) c = count > 0 ? c / count : 0.0;
   m_.assign(9 * std::size_t(ns_) * std::size_t(ns_), 0.0);
@@ -235,8 +236,7 @@ std::optional<double> EnsembleMoments::fit(std::span<const double> block, bool k
       const double* mkj = m(k, j);
       const double* rj = r + 9 * j;
       for (int c = 0; c < 3; ++c)
-        for (int a = 0; a < 3; ++a)
-          nk[a + 3 * c] += mkj[a] * rj[c] + mkj[a + 3] * rj[c + 3] + mkj[a + 6] * rj[c + 6];
+        for (int a = 0; a < 3; ++a) nk[a + 3 * c] += mkj[a] * rj[c] + mkj[a + 3] * rj[c + 3] + mkj[a + 6] * rj[c + 6];
     }
     double rn = 0.0;
     for (int c = 0; c < 3; ++c)

@@ -35,7 +35,7 @@ int gaps_of(int segments) { return segments > 1 ? segments - 1 : 0; }
 int segment_change(const FArray<bool>& f, int r) {
   const bool left = r > 1 && f(r - 1);
   const bool right = f(r + 1);
-  if (left && right) return 1;    // splits a segment
+  if (left && right) return 1;     // splits a segment
   if (!left && !right) return -1;  // a segment vanishes
   return 0;                        // an end of a segment
 }

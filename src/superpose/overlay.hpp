@@ -15,7 +15,7 @@ double armsd(SuperposeState& s, const FArray<bool>& sel);
 // Removes residues from the selection asel while the ensemble RMSD falls enough,
 // then closes short gaps. keep: 1..nr residues never removed; f: 1..nr+1
 // residue flags (output). Leaves the refined selection in asel.
-void ovrlay(SuperposeState& s, const FArray<bool>& keep, double gap, double decrease, double absdecrease,
-            int gapwidth, FArray<bool>& f, double upper_rmsd);
+void ovrlay(SuperposeState& s, const FArray<bool>& keep, double gap, double decrease, double absdecrease, int gapwidth,
+            FArray<bool>& f, double upper_rmsd);
 
 }  // namespace veldrix

@@ -315,7 +315,6 @@ BestRotation best_rotation(std::array<double, 9> c) {
   return best;
 }
 
-
 double rmsd(std::span<double> x, std::span<const double> y, int n, int mode, std::span<double> z, int m) {
   if (n <= 3) return 0.0;
 

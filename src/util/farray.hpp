@@ -35,7 +35,9 @@ class FArray {
  public:
   FArray() = default;
   template <class... D>
-  explicit FArray(D... dims) { allocate(dims...); }
+  explicit FArray(D... dims) {
+    allocate(dims...);
+  }
   FArray(const FArray& o) { copy_from(o); }
   FArray& operator=(const FArray& o) {
     if (this != &o) copy_from(o);
@@ -109,9 +111,13 @@ class FArray {
 
   // Address of an element, for handing a contiguous column run to a kernel.
   template <class... I>
-  T* ptr(I... idx) { return &(*this)(idx...); }
+  T* ptr(I... idx) {
+    return &(*this)(idx...);
+  }
   template <class... I>
-  const T* ptr(I... idx) const { return &(*this)(idx...); }
+  const T* ptr(I... idx) const {
+    return &(*this)(idx...);
+  }
 
   T* begin() { return data_.get(); }
   T* end() { return data_.get() + size_; }

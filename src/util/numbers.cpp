@@ -49,8 +49,10 @@ std::optional<double> read_real(std::string_view text, const NumberSyntax& synta
   std::string digits;  // mantissa as "int.frac" for an exactly rounded conversion
   int ndigits = 0, points = 0;
   while (k < s.size() && (is_digit(s[k]) || (s[k] == '.' && points == 0))) {
-    if (s[k] == '.') ++points;
-    else ++ndigits;
+    if (s[k] == '.')
+      ++points;
+    else
+      ++ndigits;
     digits.push_back(s[k++]);
   }
   if (ndigits == 0 || (syntax.point_required && points != 1)) return std::nullopt;

@@ -94,7 +94,8 @@ TEST(Batch, SameBytesWhateverTheJobsAndTsv) {
             "file\tformat\tcompressed\tstatus\tdomain\tranges\trmsd\tgaps\tresidues\tbackbone_rmsd\tbackbone_sd\t"
             "backbone_atoms\theavy_rmsd\theavy_sd\theavy_atoms\tbackbone_all_rmsd\tbackbone_all_sd\theavy_all_rmsd\t"
             "heavy_all_sd\trigid\tflexible\twarnings\terror");
-  EXPECT_TRUE(tsv.ends_with(empty + "\tpdb\tfalse\terror" + std::string(17, '\t') + "\t0\tNo amino acid residues in sequence.\n"))
+  EXPECT_TRUE(tsv.ends_with(empty + "\tpdb\tfalse\terror" + std::string(17, '\t') +
+                            "\t0\tNo amino acid residues in sequence.\n"))
       << tsv;
   for (const std::string& row : with_prefix(tsv, "")) EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 22) << row;
 }

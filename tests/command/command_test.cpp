@@ -10,8 +10,8 @@
 #include "command/params.hpp"
 #include "command/state.hpp"
 #include "command/strings.hpp"
-#include "util/numbers.hpp"
 #include "test_support.hpp"
+#include "util/numbers.hpp"
 
 namespace veldrix {
 namespace {
@@ -32,11 +32,12 @@ TEST(Messages, PrefixesLineBreaksLevelsAndArguments) {
   EXPECT_EQ(intp(s, 7), "%Ad") << "a message above the information level empties the queue too";
   putlin(s, 13, "hidden too");
   putlin(s, 0, "never");
-  putlin(s, 10, "RMSD " + realf(s, 0.5238, 0, 2) + " A, " + plural(s, 1, "gap") + ", " + plural(s, 3, "residue") +
-                    ", " + plural(s, 0, "gap") + ", atom " + strq(s, "CA") + ", n=" + intp(s, -42) + ".[" +
-                    strp(s, "   ") + "]");
-  EXPECT_EQ(printed(s), " \n    abc\n \n*** WARNING: w\n             x\n*** ERROR: e\n           y\nplain\nmore\n"
-                        "    info\n    next\na b c d\nRMSD 0.52 A, 1 gap, 3 residues, 0 gaps, atom \"CA\", n=-42.[]\n");
+  putlin(s, 10,
+         "RMSD " + realf(s, 0.5238, 0, 2) + " A, " + plural(s, 1, "gap") + ", " + plural(s, 3, "residue") + ", " +
+             plural(s, 0, "gap") + ", atom " + strq(s, "CA") + ", n=" + intp(s, -42) + ".[" + strp(s, "   ") + "]");
+  EXPECT_EQ(printed(s),
+            " \n    abc\n \n*** WARNING: w\n             x\n*** ERROR: e\n           y\nplain\nmore\n"
+            "    info\n    next\na b c d\nRMSD 0.52 A, 1 gap, 3 residues, 0 gaps, atom \"CA\", n=-42.[]\n");
   EXPECT_EQ(s.printdata.warnings, Words{"w\n             x"});
   s.printdata.infos = 0;
   s.printdata.lines.clear();
@@ -61,27 +62,52 @@ TEST(Messages, FatalTextsAreCarriedNotPrinted) {
 TEST(Messages, PlaceholdersWidthsDecimalsAndPercentSigns) {
   PrintData p;
   p.sarg[1] = "one", p.sarg[2] = "two", p.iarg[1] = 7, p.iarg[2] = 5, p.rarg[1] = 0.125, p.rarg[2] = 12.3456;
-  for (const auto& [text, want] : std::vector<std::pair<std::string, std::string>>{
-           {"100%", "100"}, {"a %% b", "a % b"}, {"x%12%y", "x%y"}, {"%s-%s", "one-two"}, {"%Bd/%s", "5/one"},
-           {"%A  0. 2f|%B  0. 1f|%C  0. 3f", "0.12|12.3|0.000"}, {"[%A3d]", "[  7]"}, {"[%A5s]", "[  one]"},
-           {"[%A 1d]", "[7]"}, {"%Zd", "0"}, {"%A", ""}})
+  for (const auto& [text, want] :
+       std::vector<std::pair<std::string, std::string>>{{"100%", "100"},
+                                                        {"a %% b", "a % b"},
+                                                        {"x%12%y", "x%y"},
+                                                        {"%s-%s", "one-two"},
+                                                        {"%Bd/%s", "5/one"},
+                                                        {"%A  0. 2f|%B  0. 1f|%C  0. 3f", "0.12|12.3|0.000"},
+                                                        {"[%A3d]", "[  7]"},
+                                                        {"[%A5s]", "[  one]"},
+                                                        {"[%A 1d]", "[7]"},
+                                                        {"%Zd", "0"},
+                                                        {"%A", ""}})
     EXPECT_EQ(fmtstr(p, text), want) << text;
 }
 
 TEST(Strings, WildcardsWordsAndIdentifiers) {
-  for (const auto& [text, pattern, result] : std::vector<std::tuple<std::string, std::string, bool>>{
-           {"A12", "A*", true}, {"A12", "A?", false}, {"A12", "A??", true}, {"HB2", "H*2", true},
-           {"ABCABD", "A*B*D", true}, {"ABCABE", "A*B*D", false}, {"ABAB", "*AB", true}, {"A1", "1", false},
-           {"A12", "?1*", true}, {"CA   ", "CA", true}, {"CA", "CA  ", true}, {"   ", "", true}, {"CA", " ", false},
-           {"", "*", true}, {"", "?", false}})
+  for (const auto& [text, pattern, result] :
+       std::vector<std::tuple<std::string, std::string, bool>>{{"A12", "A*", true},
+                                                               {"A12", "A?", false},
+                                                               {"A12", "A??", true},
+                                                               {"HB2", "H*2", true},
+                                                               {"ABCABD", "A*B*D", true},
+                                                               {"ABCABE", "A*B*D", false},
+                                                               {"ABAB", "*AB", true},
+                                                               {"A1", "1", false},
+                                                               {"A12", "?1*", true},
+                                                               {"CA   ", "CA", true},
+                                                               {"CA", "CA  ", true},
+                                                               {"   ", "", true},
+                                                               {"CA", " ", false},
+                                                               {"", "*", true},
+                                                               {"", "?", false}})
     EXPECT_EQ(match(text, pattern), result) << text << " ~ " << pattern;
   Words w{"x"};
   split("  ATOM\tN\r1.0 ", w, 10);
   split("long_word y z", w, 6, 4);
   EXPECT_EQ(w, (Words{"x", "ATOM", "N", "1.0", "long", "y"}));
-  for (const auto& [text, mode, parts] : std::vector<std::tuple<std::string, int, std::string>>{
-           {"ALA12", 0, "ALA|12|"}, {"12B", 1, "A|12|B"}, {"12B", 0, "|12|B"}, {"B-5", 0, "B|-5|"},
-           {"XYZ", 0, "XYZ|0|"}, {"A99999999999", 0, "A|0|"}, {"A1-2", 0, "A|0|"}, {"A7  ", 0, "A|7|"}}) {
+  for (const auto& [text, mode, parts] :
+       std::vector<std::tuple<std::string, int, std::string>>{{"ALA12", 0, "ALA|12|"},
+                                                              {"12B", 1, "A|12|B"},
+                                                              {"12B", 0, "|12|B"},
+                                                              {"B-5", 0, "B|-5|"},
+                                                              {"XYZ", 0, "XYZ|0|"},
+                                                              {"A99999999999", 0, "A|0|"},
+                                                              {"A1-2", 0, "A|0|"},
+                                                              {"A7  ", 0, "A|7|"}}) {
     const RSplit r = rsplit(text, mode);
     EXPECT_EQ(r.head + "|" + intstr(r.number) + "|" + r.tail, parts) << text;
   }
@@ -89,11 +115,22 @@ TEST(Strings, WildcardsWordsAndIdentifiers) {
 
 // The first number token counts; signs and operators between tokens are skipped, not applied.
 TEST(Strings, NumericValuesTheirTypesAndFailurePositions) {
-  for (const auto& [text, type, want] : std::vector<std::tuple<std::string, int, std::string>>{
-           {"0.40", 0, "2 0 0.4"}, {"03", 0, "1 3 0"}, {"1.5e2", 0, "2 0 150"}, {"2.5d-1", 0, "2 0 0.25"},
-           {"2*4", 0, "1 2 0"}, {"-0.5", 2, "2 0 0.5"}, {"7", 2, "2 7 7"}, {"1.0", 1, "0"}, {"1.2.3", 0, "-1"},
-           {"x 1.2.3", 0, "-3"}, {"*****", 0, "0"}, {"   ", 0, "0"}, {"7", 4, "0"}, {"7", 5, "5 0 0"},
-           {"99999999999", 0, "-1"}}) {
+  for (const auto& [text, type, want] :
+       std::vector<std::tuple<std::string, int, std::string>>{{"0.40", 0, "2 0 0.4"},
+                                                              {"03", 0, "1 3 0"},
+                                                              {"1.5e2", 0, "2 0 150"},
+                                                              {"2.5d-1", 0, "2 0 0.25"},
+                                                              {"2*4", 0, "1 2 0"},
+                                                              {"-0.5", 2, "2 0 0.5"},
+                                                              {"7", 2, "2 7 7"},
+                                                              {"1.0", 1, "0"},
+                                                              {"1.2.3", 0, "-1"},
+                                                              {"x 1.2.3", 0, "-3"},
+                                                              {"*****", 0, "0"},
+                                                              {"   ", 0, "0"},
+                                                              {"7", 4, "0"},
+                                                              {"7", 5, "5 0 0"},
+                                                              {"99999999999", 0, "-1"}}) {
     const EvaResult r = eva(text, type);
     EXPECT_EQ(std::to_string(r.type) + (r.type > 0 ? " " + intstr(r.ival) + " " + shortest_text(r.rval) : ""), want)
         << text;
@@ -130,16 +167,24 @@ TEST(Params, EveryRefusalStopsWithItsMessage) {
            {{"fast", "exact"}, "n=@i=1 fast|slow|exact", quoted("Duplicate or contradicting option", "exact")},
            {{"rigid=1"}, read_pdb, quoted("Option", "rigid", " must not have a value.")},
            {{"1", "*", "rigid", "new", "append", "bfactor", "flexible", "x"}, read_pdb, quoted(wrong, "x")},
-           {{"1", "2"}, "a=* opt", quoted(wrong, "2")}, {{"ga=1"}, abbrev, quoted("Ambiguous parameter name", "ga")},
-           {{"st=2"}, abbrev, quoted(unknown, "st")}, {{"file=y"}, abbrev, quoted(unknown, "file")},
+           {{"1", "2"}, "a=* opt", quoted(wrong, "2")},
+           {{"ga=1"}, abbrev, quoted("Ambiguous parameter name", "ga")},
+           {{"st=2"}, abbrev, quoted(unknown, "st")},
+           {{"file=y"}, abbrev, quoted(unknown, "file")},
            {{"1", "zz=1"}, "a=* *", quoted(unknown, "zz")},
            {{"file"}, "file==* mode=a|b=a", quoted("Missing value for parameter", "file")},
-           {{}, "file==*", quoted("Missing parameter", "file")}, {{"a=1", "a=2"}, "a=* b=*", quoted(dup, "a")},
-           {{"x", "a=2"}, "a=* b=*", quoted(dup, "a")}, {{"b=1", "x"}, "a=* b=*", quoted(dup, "b")},
-           {{"buffer=1.0"}, overlay, illegal("1.0", "buffer")}, {{"gap="}, overlay, illegal("", "gap")},
+           {{}, "file==*", quoted("Missing parameter", "file")},
+           {{"a=1", "a=2"}, "a=* b=*", quoted(dup, "a")},
+           {{"x", "a=2"}, "a=* b=*", quoted(dup, "a")},
+           {{"b=1", "x"}, "a=* b=*", quoted(dup, "b")},
+           {{"buffer=1.0"}, overlay, illegal("1.0", "buffer")},
+           {{"gap="}, overlay, illegal("", "gap")},
            {{"0"}, "n=0<@i", illegal("0", "n")},
-           {{"10"}, "n=@i<10", illegal("10", "n")}, {{"5"}, "n=2<=@i<=4", illegal("5", "n")},
-           {{"1"}, "n=@i$", dollar}, {{"a"}, "k=a|$b", dollar}, {{"x"}, "f=@f.$nope", dollar}}) {
+           {{"10"}, "n=@i<10", illegal("10", "n")},
+           {{"5"}, "n=2<=@i<=4", illegal("5", "n")},
+           {{"1"}, "n=@i$", dollar},
+           {{"a"}, "k=a|$b", dollar},
+           {{"x"}, "f=@f.$nope", dollar}}) {
     CommandState s;
     Words w = words;
     EXPECT_EQ(fatal_of([&] { params(s, w, templ); }), message) << templ;
@@ -176,15 +221,19 @@ TEST(Params, AcceptedWordsAndWhatTheyGive) {
   for (const auto& [templ, words, expected, handed_back] : std::vector<Case>{
            // file names take the extension of their format; only an unknown name=value word is handed back
            {read_first, {"pdb", "prot", "unknown=skip", "chains=*"}, "file=prot.pdb action#=5", {"chains=*"}},
-           {read_first, {"pdb", "prot.ent"}, "file=prot.ent"}, {read_first, {"pdb", "d.x/p"}, "file=d.x/p.pdb"},
-           {read_first, {"pdb", "prot|"}, "file=prot"}, {read_first, {"pdb", "disk:m"}, "file=disk:m.pdb"},
-           {read_first, {"pdb", "[a.b]m"}, "file=[a.b]m.pdb"}, {read_first, {"pdb", "*"}, "file=*"},
-           {read_first, {"file=prot", "action=li"}, "file=prot.lib"},  // the action named later still counts
+           {read_first, {"pdb", "prot.ent"}, "file=prot.ent"},
+           {read_first, {"pdb", "d.x/p"}, "file=d.x/p.pdb"},
+           {read_first, {"pdb", "prot|"}, "file=prot"},
+           {read_first, {"pdb", "disk:m"}, "file=disk:m.pdb"},
+           {read_first, {"pdb", "[a.b]m"}, "file=[a.b]m.pdb"},
+           {read_first, {"pdb", "*"}, "file=*"},
+           {read_first, {"file=prot", "action=li"}, "file=prot.lib"},            // the action named later still counts
            {read_first, {"lib", ""}, "file= file?=1 unknown=error unknown?=0"},  // the run script's library word
            // keywords: a unique prefix names one, an exact keyword wins over longer ones
            {read_first, {"prot", "x", "unknown=sk"}, "unknown=skip unknown#=3 action#=14"},
            {read_first, {"prot", "x", "unknown=w"}, "unknown=warning unknown#=2"},
-           {read_first, {"prot", "x", "unk=error"}, "unknown=error unknown#=1"}, {"k=alpha|beta|*", {"c"}, "k#=3"},
+           {read_first, {"prot", "x", "unk=error"}, "unknown=error unknown#=1"},
+           {"k=alpha|beta|*", {"c"}, "k#=3"},
            // options, defaults, abbreviated and positional names, words handed back through "*" and "**"
            {read_pdb, {"chains=A", "bfac", "new"}, "structure#=1 structure?=0 chains=A bfactor!=1 new!=1 append!=0"},
            {"n=@i=1 fast|slow|exact verbose", {"slow", "verb"}, "slow!=1 verbose!=1 fast!=0"},
@@ -196,7 +245,9 @@ TEST(Params, AcceptedWordsAndWhatTheyGive) {
            {overlay, {"minimum=2*4", "decrease=2"}, "minimum#=2 decrease.=2 gap.=0.4 keep?=0"},
            {overlay, {"gap"}, "keep=gap gap?=0"},
            // bounds: strict or not, on either side
-           {"n=0<=@i", {"0"}, "n#=0"}, {"n=@i<=10", {"10"}, "n#=10"}, {"x=0.5<=@r<1", {"0.5"}, "x.=0.5"}}) {
+           {"n=0<=@i", {"0"}, "n#=0"},
+           {"n=@i<=10", {"10"}, "n#=10"},
+           {"x=0.5<=@r<1", {"0.5"}, "x.=0.5"}}) {
     CommandState s;
     Words w = words;
     params(s, w, templ);

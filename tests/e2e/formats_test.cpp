@@ -56,7 +56,9 @@ std::string wwpdb_mmcif(const std::string& pdb) {
   for (std::string l; std::getline(in, l);) {
     if (l.rfind("ENDMDL", 0) == 0) ++model;
     if (l.rfind("ATOM  ", 0) != 0) continue;
-    auto col = [&l](std::size_t a, std::size_t b) { return std::string(trim(std::string_view(l).substr(a - 1, b - a + 1))); };
+    auto col = [&l](std::size_t a, std::size_t b) {
+      return std::string(trim(std::string_view(l).substr(a - 1, b - a + 1)));
+    };
     const int number = std::stoi(col(23, 26));
     if (serial == 0) first = number;
     const std::string name = col(13, 16), chain = col(22, 22).empty() ? "A" : col(22, 22);
@@ -80,8 +82,8 @@ TEST(Formats, EveryFormOfAnEnsembleGivesTheSameLines) {
         {cif, {Format::mmcif, false}},
         {gzip(cif), {Format::mmcif, true}}};
     for (const auto& [bytes, format] : forms) {
-      EXPECT_EQ(outcome(bytes), expected) << id << (format.format == Format::mmcif ? " mmCIF" : " PDB")
-                                          << (format.compressed ? ".gz" : "");
+      EXPECT_EQ(outcome(bytes), expected)
+          << id << (format.format == Format::mmcif ? " mmCIF" : " PDB") << (format.compressed ? ".gz" : "");
       if (expected.find("FATAL") == std::string::npos) {
         const FileFormat got = analyse_text(bytes).file_format;
         EXPECT_EQ(std::make_pair(got.format, got.compressed), std::make_pair(format.format, format.compressed)) << id;
@@ -110,7 +112,8 @@ TEST(Formats, WwpdbLayoutWithOffsetLabelNumbersPrintsAuthorNumbers) {
     EXPECT_EQ(outcome(cif), outcome(pdb)) << id;
   }
   // The archive's own entry of 2beg.
-  EXPECT_EQ(outcome(formats_testing::read_bytes(std::string(VELDRIX_TEST_DATA) + "/formats/2beg.cif.gz")), outcome(data_file("2beg.pdb.gz")));
+  EXPECT_EQ(outcome(formats_testing::read_bytes(std::string(VELDRIX_TEST_DATA) + "/formats/2beg.cif.gz")),
+            outcome(data_file("2beg.pdb.gz")));
 }
 
 TEST(Formats, TodaysNamesGiveTheResultsOfCopiesRenamedToTheLibrarys) {

@@ -78,8 +78,9 @@ Ensemble make_ensemble(int nres, int models, bool with_model_records, unsigned s
 // ends included; its fields are those of the general number readers on the columns.
 TEST(PdbLines, TextLinesAndFieldsAsTheStreamReadersGiveThem) {
   const std::string long_cr = std::string(199, 'y') + "\r";
-  for (const std::string& text : {"ab\r\n" + std::string(250, 'x') + "\r\n\nlast", std::string(), std::string("\n"),
-                                 std::string("one\ntwo\n"), std::string("\r"), long_cr + "\n" + long_cr + "z\n" + long_cr})
+  for (const std::string& text :
+       {"ab\r\n" + std::string(250, 'x') + "\r\n\nlast", std::string(), std::string("\n"), std::string("one\ntwo\n"),
+        std::string("\r"), long_cr + "\n" + long_cr + "z\n" + long_cr})
     for (const bool fails : {false, true}) {
       std::istringstream plain(text);
       FailingBuffer failing(text);
@@ -91,11 +92,42 @@ TEST(PdbLines, TextLinesAndFieldsAsTheStreamReadersGiveThem) {
       for (std::string_view line; in.next(line);) got.emplace_back(line);
       EXPECT_EQ(std::pair(got, in.bad()), std::pair(expected, stream.bad())) << text << fails;
     }
-  for (const std::string_view field : {"   12345", "  -1.234", "+0.5", "-.5", "5.", ".", "-", "+", "", "    ", " 1 2. 3 ",
-                                  "1.2.3", "1-2", "--1", "1e3", "1D-2", "x.000", "-0.000", "123456789012345678",
-                                  "1234567890123456", "0.0000000000000000000000001", "2147483647", "2147483648",
-                                  "-2147483648", "9999999999", "12345678", "1.0E8", "+-1", " 0012", "12\t3", "   -.123", "-123.456",
-                                  "1234.567", " 12 .345", "  +1.500", "    .250"}) {
+  for (const std::string_view field : {"   12345",
+                                       "  -1.234",
+                                       "+0.5",
+                                       "-.5",
+                                       "5.",
+                                       ".",
+                                       "-",
+                                       "+",
+                                       "",
+                                       "    ",
+                                       " 1 2. 3 ",
+                                       "1.2.3",
+                                       "1-2",
+                                       "--1",
+                                       "1e3",
+                                       "1D-2",
+                                       "x.000",
+                                       "-0.000",
+                                       "123456789012345678",
+                                       "1234567890123456",
+                                       "0.0000000000000000000000001",
+                                       "2147483647",
+                                       "2147483648",
+                                       "-2147483648",
+                                       "9999999999",
+                                       "12345678",
+                                       "1.0E8",
+                                       "+-1",
+                                       " 0012",
+                                       "12\t3",
+                                       "   -.123",
+                                       "-123.456",
+                                       "1234.567",
+                                       " 12 .345",
+                                       "  +1.500",
+                                       "    .250"}) {
     for (const std::size_t pad : {std::size_t(0), std::size_t(5)}) {
       const std::string line = std::string(pad, ' ').append(field);
       const std::size_t b = pad + std::max<std::size_t>(field.size(), 1);

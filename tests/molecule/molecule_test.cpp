@@ -59,17 +59,19 @@ std::string load(MoleculeState& s, const std::string& text) {
 TEST(Getlib, ReadsTypesAndBlocksIntoTheStandardFrame) {
   // TRI with its atoms turned (x, y, z) -> (y, z, x) and shifted by (5, -2, 1); the frame undoes both.
   MoleculeState s;
-  ASSERT_EQ(load(s, with(kMini, {{"0.0 0.0 0.0 0.0 2", "0.0 5 -2 1 2"}, {"1.0 1.0 0.0 3 1", "6 -2 2 3 1"},
-                                 {"2.0 0.0 0.0 4 2", "5 -2 3 4 2"}, {"3.0 1.0 0.0 3", "6 -2 4 3"},
+  ASSERT_EQ(load(s, with(kMini, {{"0.0 0.0 0.0 0.0 2", "0.0 5 -2 1 2"},
+                                 {"1.0 1.0 0.0 3 1", "6 -2 2 3 1"},
+                                 {"2.0 0.0 0.0 4 2", "5 -2 3 4 2"},
+                                 {"3.0 1.0 0.0 3", "6 -2 4 3"},
                                  {"3.0 1.0 0.5", "6 -1.5 4"}})),
             "");
   const VokanData& v = s.vokandata;
   EXPECT_EQ(v.attyp(2) + v.aanam(1) + v.aatyp(1) + v.dihnam(2, 1) + v.atnam(4, 1), "C_ALITRIRESIDT2D");
   EXPECT_EQ(Ints({v.nattyp, v.iatel(2), v.naa, v.ndih(1), v.nat(1), v.ifirat(1), v.lasat(1), v.iattyp(4, 1)}),
             Ints({3, 6, 1, 2, 5, 1, 5, 3}));
-  EXPECT_EQ(Ints({v.idihat(1, 2, 1), v.idihat(4, 2, 1), v.ldihat(1, 1), v.ldihat(2, 1), v.ipatom(4, 1),
-                  v.ipatom(5, 1)}),
-            Ints({2, 5, 0, 5, 5, 0}));
+  EXPECT_EQ(
+      Ints({v.idihat(1, 2, 1), v.idihat(4, 2, 1), v.ldihat(1, 1), v.ldihat(2, 1), v.ipatom(4, 1), v.ipatom(5, 1)}),
+      Ints({2, 5, 0, 5, 5, 0}));
   // By hand from the untouched block: atom 1 at the origin, atom 3 on +x, atom 2 in the x-z plane below.
   const double expected[5][3] = {{0, 0, 0}, {1, 0, -1}, {2, 0, 0}, {3, 0, -1}, {3, 0.5, -1}};
   for (int j = 1; j <= 5; ++j)
@@ -87,9 +89,11 @@ TEST(Getlib, TextRules) {
     EXPECT_EQ(v.naa, residues);
   }
   // Blank and comment lines inside lists and blocks are no records; other sections pass; CR LF line ends.
-  std::string text = "CSTABLE 2\n   1 ALA  N    21679  123.24\n\t\t\n" +
-                     with(kMini, {{"  1 PSEUD", "\n  # nothing\n  1 PSEUD"}, {"  2 T2", "\n\n  2 T2"},
-                                  {"  5 Q", "           \n  5 Q"}}) + "FOO BAR\n";
+  std::string text =
+      "CSTABLE 2\n   1 ALA  N    21679  123.24\n\t\t\n" +
+      with(kMini,
+           {{"  1 PSEUD", "\n  # nothing\n  1 PSEUD"}, {"  2 T2", "\n\n  2 T2"}, {"  5 Q", "           \n  5 Q"}}) +
+      "FOO BAR\n";
   std::string crlf;
   for (char ch : text) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
   ASSERT_EQ(load(s, crlf), "");
@@ -102,7 +106,8 @@ TEST(Getlib, TextRules) {
     EXPECT_EQ(v.ipatom(4, 1), pointer) << tail.size();
   }
   // Names keep 5 characters, also when a type is looked up; integers are read from a token's first 10.
-  ASSERT_EQ(load(s, with(kMini, {{"1.6 0 6", "1.6 0 000000000612345"}, {"  3 C C_ALI", "  3 CARBON C_ALIPHATIC"},
+  ASSERT_EQ(load(s, with(kMini, {{"1.6 0 6", "1.6 0 000000000612345"},
+                                 {"  3 C C_ALI", "  3 CARBON C_ALIPHATIC"},
                                  {"3.0 1.0 0.5", "3.0000000000000000000x99 1.0 0.5"}})),
             "");
   EXPECT_EQ(std::to_string(v.iatel(2)) + v.atnam(3, 1) + std::to_string(v.iattyp(3, 1)), "6CARBO2");
@@ -130,33 +135,42 @@ TEST(Getlib, EveryDamagedLibraryHasItsMessage) {
            {{{"1.0 1 1", "1.0 1 9999999999"}}, cannot + "4:", "  3 H_ALI 1.0 1 9999999999"},
            {{{"4 2\n", "-4 2\n"}}, cannot + "10:", "  3 C C_ALI 0 0.0 2.0 0.0 0.0 -4 2"},
            // Empty and comment lines count in a type list; in a block the kept lines are numbered from the header.
-           {{{"  1 PSEUD -10.0 0 0\n", "\n\n  1 PSEUD -10.0 0 0\n# note\n"}, {"1.0 1 1", "1.0 one 1"}}, cannot + "7:",
+           {{{"  1 PSEUD -10.0 0 0\n", "\n\n  1 PSEUD -10.0 0 0\n# note\n"}, {"1.0 1 1", "1.0 one 1"}},
+            cannot + "7:",
             "  3 H_ALI 1.0 one 1"},
-           {{{"  1 T1", "\n# note\n  1 T1"}, {"2.0 0.0 0.0", "2.O 0.0 0.0"}}, cannot + "10:",
+           {{{"  1 T1", "\n# note\n  1 T1"}, {"2.0 0.0 0.0", "2.O 0.0 0.0"}},
+            cannot + "10:",
             "  3 C C_ALI 0 0.0 2.O 0.0 0.0 4 2"},
            // A library that ends inside a block is rejected at its last line, whatever its announced size.
-           {{{"  4 D H_ALI 0 0.0 3.0 1.0 0.0 3 0 0 0 5\n  5 Q PSEUD 0 0.0 3.0 1.0 0.5\n", ""}}, cannot + "10:",
+           {{{"  4 D H_ALI 0 0.0 3.0 1.0 0.0 3 0 0 0 5\n  5 Q PSEUD 0 0.0 3.0 1.0 0.5\n", ""}},
+            cannot + "10:",
             "  3 C C_ALI 0 0.0 2.0 0.0 0.0 4 2"},
            {{{"TRI 2 5 1 5", "TRI 2 2000000000 1 5"}}, cannot + "12:", "  5 Q PSEUD 0 0.0 3.0 1.0 0.5"},
            {{{"  2 B C_ALI", "  2 B C_AL_LONGER"}}, "Illegal atom type \"C_AL_LONGER\".", ""},
            {{{"0.0 1 2 3 4", "0.0 1 2 3 9"}}, "Atom reference 9 in line 6" + atom_of, "  1 T1 0 0 0.0 1 2 3 9"},
            {{{"0.0 1 2 3 4", "0.0 - 2 3 4"}}, "Atom reference 0 in line 6" + atom_of, "  1 T1 0 0 0.0 - 2 3 4"},
            {{{"2 3 4 5 5", "2 3 4 5 6"}}, "Atom reference 6 in line 7" + atom_of, "  2 T2 0 0 0.0 2 3 4 5 6"},
-           {{{"0.0 0.0 0.0 0.0 2", "0.0 0.0 0.0 0.0 123456"}}, "Atom reference 12345 in line 8" + atom_of,
+           {{{"0.0 0.0 0.0 0.0 2", "0.0 0.0 0.0 0.0 123456"}},
+            "Atom reference 12345 in line 8" + atom_of,
             "  1 A C_ALI 0 0.0 0.0 0.0 0.0 123456"},
            {{{"TRI 2 5 1 5", "TRI 2 5 0 5"}}, range + "0..5 for its 5 atoms in line 5:", "RESIDUE TRI 2 5 0 5"},
            {{{"TRI 2 5 1 5", "TRI 2 5 4 3"}}, range + "4..3 for its 5 atoms in line 5:", "RESIDUE TRI 2 5 4 3"},
            {{{"TRI 2 5 1 5", "TRI 2 5 1 6"}}, range + "1..6 for its 5 atoms in line 5:", "RESIDUE TRI 2 5 1 6"},
-           {{{"3 0 0 0 5", "3 0 0 0 6"}}, wrong, ""}, {{{"3 0 0 0 5", "3 0 0 0 3"}}, wrong, ""},
-           {{{"1.0 0.5\n", "1.0 0.5 - - - - 4\n"}}, wrong, ""}, {{{"1.0 0.5\n", "1.0 0.5 - - - - 6\n"}}, wrong, ""},
+           {{{"3 0 0 0 5", "3 0 0 0 6"}}, wrong, ""},
+           {{{"3 0 0 0 5", "3 0 0 0 3"}}, wrong, ""},
+           {{{"1.0 0.5\n", "1.0 0.5 - - - - 4\n"}}, wrong, ""},
+           {{{"1.0 0.5\n", "1.0 0.5 - - - - 6\n"}}, wrong, ""},
            // Atoms 1, 2, 3 on one line (within 0.001 A) or coincident, or so far apart that the frame overflows.
            {{{"1.0 1.0 0.0 3 1", "1.0 0.0005 0.0 3 1"}}, frame + line, ""},
            {{{"2.0 0.0 0.0 4 2", "0.0 0.0 0.0 4 2"}}, frame + line, ""},
            {{{"0.0 0.0 0.0 0.0 2", "0.0 1e308 0.0 0.0 2"}, {"2.0 0.0 0.0 4", "-1e308 0.0 0.0 4"}},
-            frame + "its coordinates are out of range.", ""},
-           {{{"TRI 2 5 1 5", "TRI 0 2 1 2"}, {"  1 T1 0 0 0.0 1 2 3 4\n  2 T2 0 0 0.0 2 3 4 5 5\n", ""},
+            frame + "its coordinates are out of range.",
+            ""},
+           {{{"TRI 2 5 1 5", "TRI 0 2 1 2"},
+             {"  1 T1 0 0 0.0 1 2 3 4\n  2 T2 0 0 0.0 2 3 4 5 5\n", ""},
              {"1.0 1.0 0.0 3 1", "1.0 1.0 0.0"}},
-            frame + "it has fewer than 3 atoms.", ""}}) {
+            frame + "it has fewer than 3 atoms.",
+            ""}}) {
     MoleculeState s;
     const std::string message = first.find("Wrong") == 0 ? first + " in residue \"TRI\"." : first;
     EXPECT_EQ(load(s, with(kMini, edits)), message + (second.empty() ? "" : "\n" + std::string(17, ' ') + second))
@@ -171,8 +185,10 @@ TEST(Libchk, ReportsEachFinding) {
            {with(kMini, {{"2 T2", "2 T1"}}), "Duplicate angle name \"T1\" in residue \"TRI\"."},
            {with(kMini, {{"  2 B", "  2 A"}}), "Duplicate atom name \"A\" in residue \"TRI\"."},
            // Angle 2 turns the atoms after its third atom up to its last atom (0: to the end).
-           {with(kMini, {{"2 3 4 5 5", "1 2 3 5 5"}}), affects}, {with(kMini, {{"2 3 4 5 5", "1 2 3 5 4"}}), affects},
-           {with(kMini, {{"2 3 4 5 5", "1 2 3 5 0"}}), affects}, {kMini, ""},
+           {with(kMini, {{"2 3 4 5 5", "1 2 3 5 5"}}), affects},
+           {with(kMini, {{"2 3 4 5 5", "1 2 3 5 4"}}), affects},
+           {with(kMini, {{"2 3 4 5 5", "1 2 3 5 0"}}), affects},
+           {kMini, ""},
            // Overlap atoms (outside own atoms 2..5) may repeat the names of own atoms.
            {with(kMini, {{"  1 A", "  1 B"}, {"TRI 2 5 1 5", "TRI 2 5 2 5"}}), ""}}) {
     MoleculeState s;
@@ -246,8 +262,8 @@ TEST(Build, TwoAlaninesLayoutTreeAndFixedPeptideBond) {
   // Name, atoms, last atom and residue of each angle in construction order, through idord; the peptide
   // bond is the only fixed angle and goes behind the free ones.
   const std::vector<std::string> names = {"PHI", "CHI1", "PSI", "OMEGA", "PHI", "CHI1", "PSI"};
-  const std::vector<Ints> atoms = {{0, 1, 3, 10, 23, 1},     {1, 3, 6, 7, 9, 1},       {1, 3, 10, 12, 23, 1},
-                                   {11, 10, 12, 13, 23, 2},  {10, 12, 14, 21, 23, 2}, {12, 14, 17, 18, 20, 2},
+  const std::vector<Ints> atoms = {{0, 1, 3, 10, 23, 1},    {1, 3, 6, 7, 9, 1},      {1, 3, 10, 12, 23, 1},
+                                   {11, 10, 12, 13, 23, 2}, {10, 12, 14, 21, 23, 2}, {12, 14, 17, 18, 20, 2},
                                    {12, 14, 21, 23, 23, 2}};
   for (int k = 1; k <= 7; ++k) {
     const int t = v.idord(k);
@@ -283,10 +299,12 @@ TEST(Build, SingleResiduesLinkersAndRefusals) {
   // X: four own atoms, the last moved by its only angle; no rule finds a following X's leading atoms.
   // Y: no overlap atoms; only the positional rule places a following Y, out of step with its own atoms.
   const std::string types = "ATOMTYPES 1\n 1 C_ALI 1.6 0 6\n";
-  const std::string x = "RESIDUE X 1 4 1 4\n 1 T 0 0 0 1 2 3 4 4\n 1 X1 C_ALI 0 0 0 0 0\n"
-                        " 2 X2 C_ALI 0 0 0 0 -1\n 3 X3 C_ALI 0 0 1 0 0\n 4 X4 C_ALI 0 0 1 1 0\n";
-  const std::string y = "RESIDUE Y 1 5 1 5\n 1 T 0 0 0 1 2 3 4 0\n 1 A C_ALI 0 0 0 0 0\n 2 B C_ALI 0 0 0 0 -1\n"
-                        " 3 C C_ALI 0 0 1 0 0\n 4 D C_ALI 0 0 1 1 0\n 5 E C_ALI 0 0 2 1 0\n";
+  const std::string x =
+      "RESIDUE X 1 4 1 4\n 1 T 0 0 0 1 2 3 4 4\n 1 X1 C_ALI 0 0 0 0 0\n"
+      " 2 X2 C_ALI 0 0 0 0 -1\n 3 X3 C_ALI 0 0 1 0 0\n 4 X4 C_ALI 0 0 1 1 0\n";
+  const std::string y =
+      "RESIDUE Y 1 5 1 5\n 1 T 0 0 0 1 2 3 4 0\n 1 A C_ALI 0 0 0 0 0\n 2 B C_ALI 0 0 0 0 -1\n"
+      " 3 C C_ALI 0 0 1 0 0\n 4 D C_ALI 0 0 1 1 0\n 5 E C_ALI 0 0 2 1 0\n";
   for (const auto& [library, residues, message] : std::vector<std::tuple<std::string, Strings, std::string>>{
            {x, {"X", "X"}, "Overlap atoms X1, X2, X3 not found for residue \"X\"."},
            {y, {"Y", "Y"}, "Mismatch between residue Y A2 and its predecessor."},
@@ -298,9 +316,10 @@ TEST(Build, SingleResiduesLinkersAndRefusals) {
 }
 
 TEST(Chains, LettersDecideOtherwiseNumberGaps) {
-  for (const auto& [ids, chains] : std::vector<std::pair<Strings, Ints>>{
-           {{"1", "2", "4", "3", "4"}, {1, 1, 2, 3, 3}}, {{"A1", "A5", "B2", "B3", "A4"}, {1, 1, 2, 2, 3}},
-           {{"A1", "A2", "B5", "B6", "B7"}, {1, 1, 2, 2, 2}}}) {
+  for (const auto& [ids, chains] :
+       std::vector<std::pair<Strings, Ints>>{{{"1", "2", "4", "3", "4"}, {1, 1, 2, 3, 3}},
+                                             {{"A1", "A5", "B2", "B3", "A4"}, {1, 1, 2, 2, 3}},
+                                             {{"A1", "A2", "B5", "B6", "B7"}, {1, 1, 2, 2, 2}}}) {
     VokanData v;
     testing::make_molecule(v, 5, 1, 0);
     for (int i = 1; i <= 5; ++i) v.rnum(i) = ids[std::size_t(i - 1)];
@@ -340,7 +359,10 @@ TEST(Calang, MissingOrAbsurdCoordinatesGiveTheMarker) {
   const int a2 = v.ida(2, 2), a3 = v.ida(3, 2);
   ASSERT_LT(std::abs(calang(v, 2, 0)), 4.0);
   // No coordinates, far out, or on the second atom (no axis): no angle.
-  for (const Vec3& bad : std::vector<Vec3>{{unknown_value, 0, 0}, {0, 0, 1.0e8}, {0, -1.0e30, 0}, {0, 0, std::nan("")},
+  for (const Vec3& bad : std::vector<Vec3>{{unknown_value, 0, 0},
+                                           {0, 0, 1.0e8},
+                                           {0, -1.0e30, 0},
+                                           {0, 0, std::nan("")},
                                            {v.coo(1, a2), v.coo(2, a2), v.coo(3, a2)}}) {
     for (int x = 1; x <= 3; ++x) v.coo(x, a3) = bad[std::size_t(x - 1)];
     EXPECT_EQ(calang(v, 2, 0), unknown_value) << bad[0] << " " << bad[1] << " " << bad[2];

@@ -21,11 +21,21 @@ using Pred = std::function<bool(const std::string& name, int residue, int atom)>
 Pred named(const std::string& list) {
   return [=](const std::string& n, int, int) { return (" " + list + " ").find(" " + n + " ") != std::string::npos; };
 }
-Pred in(int lo, int hi) { return [=](const std::string&, int r, int) { return r >= lo && r <= hi; }; }
-Pred both(Pred p, Pred q) { return [=](const std::string& n, int r, int a) { return p(n, r, a) && q(n, r, a); }; }
-Pred either(Pred p, Pred q) { return [=](const std::string& n, int r, int a) { return p(n, r, a) || q(n, r, a); }; }
-Pred is_not(Pred p) { return [=](const std::string& n, int r, int a) { return !p(n, r, a); }; }
-Pred atom(int k) { return [=](const std::string&, int, int a) { return a == k; }; }
+Pred in(int lo, int hi) {
+  return [=](const std::string&, int r, int) { return r >= lo && r <= hi; };
+}
+Pred both(Pred p, Pred q) {
+  return [=](const std::string& n, int r, int a) { return p(n, r, a) && q(n, r, a); };
+}
+Pred either(Pred p, Pred q) {
+  return [=](const std::string& n, int r, int a) { return p(n, r, a) || q(n, r, a); };
+}
+Pred is_not(Pred p) {
+  return [=](const std::string& n, int r, int a) { return !p(n, r, a); };
+}
+Pred atom(int k) {
+  return [=](const std::string&, int, int a) { return a == k; };
+}
 const Pred all = in(1, 99), none = in(0, 0);
 
 // Residues A1..A13 with the atoms N, CA, C, O, QB (atom 5r-4 .. 5r; QB of type DUMMY) and three angles each:
@@ -69,7 +79,9 @@ class Selection : public ::testing::Test {
       if (p(v.anam(a), v.iar(a), a)) r.push_back(a);
     return r;
   }
-  std::vector<int> flagged(const FArray<bool>& sel) { return atoms_where([&](auto&, int, int a) { return sel(a); }); }
+  std::vector<int> flagged(const FArray<bool>& sel) {
+    return atoms_where([&](auto&, int, int a) { return sel(a); });
+  }
   std::vector<int> eval(const std::string& text) {
     FArray<bool> sel;
     bool error = true;
@@ -89,19 +101,42 @@ class Selection : public ::testing::Test {
 TEST_F(Selection, Expressions) {
   const Pred coords = is_not(either(atom(6), either(atom(7), atom(51)))), dummy = either(named("QB"), atom(13));
   for (const auto& [text, pred] : std::vector<std::pair<std::string, Pred>>{
-           {"", all}, {"  *  ", all}, {"C*", named("C CA")}, {"?A", named("CA")}, {"N\tCA", named("N CA")},
-           {"ca", none}, {"BACKBONE", named("N CA C")}, {"&DUM*", dummy}, {"~C*", named("N O QB")},
-           {"WITHCOORDALL", coords}, {":A5", in(5, 5)}, {":5", none}, {":A7-A5", none}, {":A2-A99", none},
-           {":-A3", in(1, 3)}, {":A11-", in(11, 13)}, {":A12..", in(12, 13)}, {":*", all}, {":", all},
-           {":A1?", in(10, 10)}, {":A1?-A1?", in(10, 13)}, {":A5,A7", either(in(5, 5), in(7, 7))},
-           {":A1-A2,A12-", either(in(1, 2), in(12, 13))}, {":A3 :A9", either(in(3, 3), in(9, 9))},
+           {"", all},
+           {"  *  ", all},
+           {"C*", named("C CA")},
+           {"?A", named("CA")},
+           {"N\tCA", named("N CA")},
+           {"ca", none},
+           {"BACKBONE", named("N CA C")},
+           {"&DUM*", dummy},
+           {"~C*", named("N O QB")},
+           {"WITHCOORDALL", coords},
+           {":A5", in(5, 5)},
+           {":5", none},
+           {":A7-A5", none},
+           {":A2-A99", none},
+           {":-A3", in(1, 3)},
+           {":A11-", in(11, 13)},
+           {":A12..", in(12, 13)},
+           {":*", all},
+           {":", all},
+           {":A1?", in(10, 10)},
+           {":A1?-A1?", in(10, 13)},
+           {":A5,A7", either(in(5, 5), in(7, 7))},
+           {":A1-A2,A12-", either(in(1, 2), in(12, 13))},
+           {":A3 :A9", either(in(3, 3), in(9, 9))},
            {":A2-A1" + std::string(15, '*') + "Z", in(2, 13)},  // items hold 20 characters: the Z is cut
            // terms and operators, left to right; an empty first term is everything
            {"CA :A2-A3", both(named("CA"), in(2, 3))},
            {":A2 N :A4 CA", both(named("N CA"), either(in(2, 2), in(4, 4)))},
-           {"CA + N", named("CA N")}, {"CA N - :A2", both(named("CA N"), is_not(in(2, 2)))},
-           {"CA N ! :A2", both(named("CA N"), is_not(in(2, 2)))}, {"* / :A2", in(2, 2)}, {"CA = N", named("N")},
-           {"CA + N / :A1-A2 - CA", both(named("N"), in(1, 2))}, {"- CA", is_not(named("CA"))}, {"CA -", none}})
+           {"CA + N", named("CA N")},
+           {"CA N - :A2", both(named("CA N"), is_not(in(2, 2)))},
+           {"CA N ! :A2", both(named("CA N"), is_not(in(2, 2)))},
+           {"* / :A2", in(2, 2)},
+           {"CA = N", named("N")},
+           {"CA + N / :A1-A2 - CA", both(named("N"), in(1, 2))},
+           {"- CA", is_not(named("CA"))},
+           {"CA -", none}})
     EXPECT_EQ(eval(text), atoms_where(pred)) << '"' << text << '"';
   v.lda(3) = v.na + 1;  // the C-O angle of A1 now qualifies: its axis atom O joins, the outer QB does not
   EXPECT_EQ(eval("BACKBONE"), atoms_where(either(named("N CA C"), atom(4))));
@@ -111,10 +146,15 @@ TEST_F(Selection, Expressions) {
 TEST_F(Selection, GetselCombinesWithTheCurrentSelection) {
   for (int a = 1; a <= v.na; ++a) v.asel(a) = a <= 10;
   const Pred ca = named("CA"), current = in(1, 2);
-  for (const auto& [value, pred] : std::vector<std::pair<std::string, Pred>>{
-           {"CA", ca}, {"+CA", either(current, ca)}, {"-CA", both(current, is_not(ca))}, {"/ CA", both(current, ca)},
-           {"!CA", is_not(ca)}, {"!+CA", either(is_not(current), ca)}, {"  + ! CA", either(current, is_not(ca))},
-           {"-!CA", both(current, ca)}, {"CA " + std::string(200, 'X'), ca}}) {
+  for (const auto& [value, pred] : std::vector<std::pair<std::string, Pred>>{{"CA", ca},
+                                                                             {"+CA", either(current, ca)},
+                                                                             {"-CA", both(current, is_not(ca))},
+                                                                             {"/ CA", both(current, ca)},
+                                                                             {"!CA", is_not(ca)},
+                                                                             {"!+CA", either(is_not(current), ca)},
+                                                                             {"  + ! CA", either(current, is_not(ca))},
+                                                                             {"-!CA", both(current, ca)},
+                                                                             {"CA " + std::string(200, 'X'), ca}}) {
     FArray<bool> sel;
     EXPECT_EQ(selection_parameter(value, sel), atoms_where(pred)) << value;
   }

@@ -89,7 +89,8 @@ std::string read_file(const std::string& path) {
 }
 
 gemmi::Structure read_text(std::string text, const std::string& name) {
-  if (trim(text).starts_with("data_")) return gemmi::make_structure(gemmi::cif::read_memory(text.data(), text.size(), name.c_str()));
+  if (trim(text).starts_with("data_"))
+    return gemmi::make_structure(gemmi::cif::read_memory(text.data(), text.size(), name.c_str()));
   gemmi::PdbReadOptions old;  // 1hdn: the entry's code and line numbers past column 72
   old.max_line_length = text.find("1HDN 115") != std::string::npos ? 72 : 0;
   return gemmi::read_pdb_from_memory(text.data(), text.size(), name, old);
@@ -117,7 +118,8 @@ double backbone_rmsd_as_written(const gemmi::Structure& st, const std::vector<st
     for (const gemmi::Chain& c : model.chains)
       for (const gemmi::Residue& r : c.residues)
         for (const gemmi::Atom& a : r.atoms) {
-          const std::string id = (c.name.empty() ? std::string("A") : c.name.substr(0, 1)) + std::to_string(r.seqid.num.value);
+          const std::string id =
+              (c.name.empty() ? std::string("A") : c.name.substr(0, 1)) + std::to_string(r.seqid.num.value);
           if (wanted.count(id) && backbone.count(a.name) && (a.altloc == '\0' || a.altloc == 'A'))
             atoms[id + "/" + a.name].push_back(a.pos);
         }
@@ -230,8 +232,7 @@ TEST(Statistics, SyntheticEnsemblesWithKnownAnswers) {
   for (const RmsdStat& s : figures(same.domains[0])) EXPECT_NEAR(s.mean + s.sd, 0.0, 1e-6);
   for (const ResidueProfile& p : same.per_residue) {
     EXPECT_NEAR(p.rmsf.value(), 0.0, 1e-6) << p.id;
-    for (const std::optional<double>& s : {p.s_phi, p.s_psi})
-      EXPECT_NEAR(s.value_or(1.0), 1.0, 1e-9) << p.id;
+    for (const std::optional<double>& s : {p.s_phi, p.s_psi}) EXPECT_NEAR(s.value_or(1.0), 1.0, 1e-9) << p.id;
   }
   EXPECT_FALSE(same.per_residue.front().s_phi);  // chain ends
   EXPECT_FALSE(same.per_residue.back().s_psi);
@@ -313,7 +314,8 @@ const std::vector<std::string> ensembles = {"1adz", "1aj3", "1aq5", "1d3z", "1hd
 // Whether the text is one well-formed XML element after an optional declaration: tags nested and closed,
 // attribute values quoted, the five named entities and character references only.
 bool well_formed(std::string_view x) {
-  static const std::regex name(R"([A-Za-z_:][-A-Za-z0-9_:.]*)"), attributes(R"((\s+[A-Za-z_:][-A-Za-z0-9_:.]*="[^"<]*")*\s*/?)");
+  static const std::regex name(R"([A-Za-z_:][-A-Za-z0-9_:.]*)"),
+      attributes(R"((\s+[A-Za-z_:][-A-Za-z0-9_:.]*="[^"<]*")*\s*/?)");
   static const std::regex entity(R"(&(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)");
   if (x.starts_with("<?xml")) x.remove_prefix(x.find("?>") + 2);
   std::vector<std::string> open;
@@ -334,7 +336,8 @@ bool well_formed(std::string_view x) {
       root_done = open.empty();
     } else {
       const std::size_t end = std::min(tag.find_first_of(" \t\n/"), tag.size());
-      if (root_done || !std::regex_match(tag.substr(0, end), name) || !std::regex_match(tag.substr(end), attributes)) return false;
+      if (root_done || !std::regex_match(tag.substr(0, end), name) || !std::regex_match(tag.substr(end), attributes))
+        return false;
       if (!tag.ends_with("/")) open.push_back(tag.substr(0, end));
       root_done = open.empty();
     }
@@ -347,7 +350,8 @@ bool well_formed(std::string_view x) {
 std::vector<std::string> texts(const std::string& svg) {
   static const std::regex text(R"(<text[^>]*>([^<]*)</text>)");
   std::vector<std::string> out;
-  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), text); it != std::sregex_iterator(); ++it) out.push_back((*it)[1]);
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), text); it != std::sregex_iterator(); ++it)
+    out.push_back((*it)[1]);
   return out;
 }
 
@@ -359,8 +363,9 @@ TEST(Plot, WellFormedAndReadableForTenAndSixHundredResidues) {
     r.conformers.rigid = 20;
     for (int i = 0; i < n; ++i) {
       const bool b = i >= n / 2;
-      r.per_residue.push_back({std::string(b ? "B" : "A") + std::to_string(i % (n / 2) + 1 + (b && i % (n / 2) >= 5 ? 7 : 0)),
-                               "ALA", 0.1 + (i % 7) * 0.3, 0.9, std::nullopt, i % 3 == 0 ? std::optional(1 + int(b)) : std::nullopt});
+      r.per_residue.push_back(
+          {std::string(b ? "B" : "A") + std::to_string(i % (n / 2) + 1 + (b && i % (n / 2) >= 5 ? 7 : 0)), "ALA",
+           0.1 + (i % 7) * 0.3, 0.9, std::nullopt, i % 3 == 0 ? std::optional(1 + int(b)) : std::nullopt});
     }
     r.domains.resize(2);
     r.domains[1].ranges = "B10..B20, B30..B40";
@@ -370,23 +375,30 @@ TEST(Plot, WellFormedAndReadableForTenAndSixHundredResidues) {
     EXPECT_EQ(t.front(), "a&amp;b &lt;1&gt;.pdb");
     int numbers = 0;
     for (const std::string& s : t) numbers += std::regex_match(s, std::regex("[0-9]+"));
-    if (n == 10) EXPECT_EQ(numbers, 10);
-    else EXPECT_TRUE(numbers >= 20 && numbers <= 40) << numbers;
+    if (n == 10)
+      EXPECT_EQ(numbers, 10);
+    else
+      EXPECT_TRUE(numbers >= 20 && numbers <= 40) << numbers;
     EXPECT_EQ(std::count(t.begin(), t.end(), "chain A") + std::count(t.begin(), t.end(), "chain B"), 2);
     EXPECT_EQ(std::count(t.begin(), t.end(), "B10..B20, B30..B40"), 1);
     // Chromium, where the machine has it, draws more than a blank page of the same size.
     if (n == 10 || !std::filesystem::exists("/usr/bin/chromium")) continue;
     TempDir dir("plot");
     auto render = [&](const std::string& name, const std::string& content) {
-      const std::string png = dir.path(name + ".png"), command = "timeout 120 /usr/bin/chromium --headless --no-sandbox "
-          "--disable-gpu --disable-background-networking --no-first-run --user-data-dir=" + dir.path("profile") +
-          " --screenshot=" + png + " --window-size=1200,800 " + dir.write(name + ".svg", content) + " >/dev/null 2>&1";
+      const std::string png = dir.path(name + ".png"),
+                        command =
+                            "timeout 120 /usr/bin/chromium --headless --no-sandbox "
+                            "--disable-gpu --disable-background-networking --no-first-run --user-data-dir=" +
+                            dir.path("profile") + " --screenshot=" + png + " --window-size=1200,800 " +
+                            dir.write(name + ".svg", content) + " >/dev/null 2>&1";
       EXPECT_EQ(std::system(command.c_str()), 0);
       return std::filesystem::exists(png) ? std::filesystem::file_size(png) : 0;
     };
-    EXPECT_GT(render("plot", svg), 4 * render("blank", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1200\" height=\"800\"/>"));
+    EXPECT_GT(render("plot", svg),
+              4 * render("blank", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1200\" height=\"800\"/>"));
   }
-  if (!std::filesystem::exists("/usr/bin/chromium")) GTEST_SKIP() << "chromium is not installed: the plot was not rendered";
+  if (!std::filesystem::exists("/usr/bin/chromium"))
+    GTEST_SKIP() << "chromium is not installed: the plot was not rendered";
 }
 
 // Figures finite, heavy atoms at least as spread as the backbone (but where checked otherwise), and each
@@ -415,7 +427,8 @@ TEST(Statistics, EverySharedEnsembleAndItsSuperposedFiles) {
     for (std::size_t k = 0; k < r.domains.size(); ++k) {
       const Domain& d = r.domains[k];
       for (const RmsdStat& s : figures(d))
-        EXPECT_TRUE(std::isfinite(s.mean) && std::isfinite(s.sd) && s.atoms >= 4 && s.conformers == int(input.models.size()));
+        EXPECT_TRUE(std::isfinite(s.mean) && std::isfinite(s.sd) && s.atoms >= 4 &&
+                    s.conformers == int(input.models.size()));
       EXPECT_EQ(d.stats.heavy.mean >= d.stats.backbone.mean, !heavy_below.count(id + " domain"));
       EXPECT_EQ(d.stats.heavy_all.mean >= d.stats.backbone_all.mean, !heavy_below.count(id + " all"));
       const std::string out = dir.path(id + ".domain" + std::to_string(k + 1));

@@ -182,8 +182,10 @@ TEST(Armsd, RefusalsAtomsWithoutCoordinatesAndMembers) {
   Points x1 = stored;
   EXPECT_NEAR(rmsd(x1, x3, v.na, -1, none, 0) / 2.0, armsd(s, v.asel), 1e-10);
   for (std::size_t a = 1; a <= std::size_t(v.na); ++a)
-    EXPECT_NEAR(v.adisp(int(a)), std::hypot(x1[3 * a - 3] - x3[3 * a - 3], x1[3 * a - 2] - x3[3 * a - 2],
-                                            x1[3 * a - 1] - x3[3 * a - 1]) / 2.0, 1e-10);
+    EXPECT_NEAR(
+        v.adisp(int(a)),
+        std::hypot(x1[3 * a - 3] - x3[3 * a - 3], x1[3 * a - 2] - x3[3 * a - 2], x1[3 * a - 1] - x3[3 * a - 1]) / 2.0,
+        1e-10);
   EXPECT_EQ(structure(v, 1), stored) << "the stored coordinates are never moved";
 }
 
@@ -259,8 +261,10 @@ Set run(SuperposeState& s, const Options& o, const Set& chosen = {}, Set* select
     if (f(r)) flagged.insert(r);
   for (int a = 1; a <= v.na; ++a)
     if (v.asel(a)) with_atoms.insert(v.iar(a));
-  if (selected) *selected = with_atoms;
-  else EXPECT_EQ(with_atoms, flagged);
+  if (selected)
+    *selected = with_atoms;
+  else
+    EXPECT_EQ(with_atoms, flagged);
   return flagged;
 }
 
@@ -268,8 +272,8 @@ TEST(Ovrlay, ShortGapsAreClosedWithTheAtomsSelectedBefore) {
   // One structure: no ensemble RMSD, so nothing is removed and only gaps are closed; 6..7 is two
   // residues long, 11..13 three; the open ends stay open, and closing flags residues without atoms.
   const Set chosen = range(3, 18, {6, 7, 11, 12, 13});
-  for (const auto& [width, flagged] : std::vector<std::pair<int, Set>>{
-           {2, chosen}, {3, range(3, 18, {11, 12, 13})}, {4, range(3, 18)}}) {
+  for (const auto& [width, flagged] :
+       std::vector<std::pair<int, Set>>{{2, chosen}, {3, range(3, 18, {11, 12, 13})}, {4, range(3, 18)}}) {
     SuperposeState one;
     make_molecule(one.vokandata, 20, 2, 1);
     Set selected;
@@ -281,9 +285,10 @@ TEST(Ovrlay, ShortGapsAreClosedWithTheAtomsSelectedBefore) {
 TEST(Ovrlay, IsolatedResiduesGoFirstAndThePassStartsAfresh) {
   // Residues 1, 8 and 20 have no selected neighbour: they go although they fit; 5 is displaced.
   const Set chosen = range(1, 20, {2, 7, 9, 19});
-  for (const auto& [options, remaining] : std::vector<std::pair<Options, Set>>{
-           {{}, range(1, 20, {2, 7, 9, 19, 1, 8, 20, 5})}, {{.keep = {8}}, range(1, 20, {2, 7, 9, 19, 1, 20, 5})},
-           {{.upper_rmsd = 100.0}, chosen}}) {  // already below the target: left alone
+  for (const auto& [options, remaining] :
+       std::vector<std::pair<Options, Set>>{{{}, range(1, 20, {2, 7, 9, 19, 1, 8, 20, 5})},
+                                            {{.keep = {8}}, range(1, 20, {2, 7, 9, 19, 1, 20, 5})},
+                                            {{.upper_rmsd = 100.0}, chosen}}) {  // already below the target: left alone
     SuperposeState s;
     build(s.vokandata, {.nres = 20, .nstr = 5, .displaced = 5, .seed = 41});
     EXPECT_EQ(run(s, options, chosen), remaining);

@@ -16,7 +16,8 @@ std::string outcome(const std::string& path) {
   try {
     const veldrix::Result r = veldrix::analyse(path);
     for (const std::string& l : r.lines) out << l << "\n";
-    for (const veldrix::Domain& d : r.domains) out << d.ranges << "|" << d.rmsd << "|" << d.gaps << "|" << d.residues << "\n";
+    for (const veldrix::Domain& d : r.domains)
+      out << d.ranges << "|" << d.rmsd << "|" << d.gaps << "|" << d.residues << "\n";
   } catch (const veldrix::Error& e) {
     out << "error: " << e.what() << "\n";
   }
