@@ -1,7 +1,7 @@
 """Builds the Python module veldrix with setuptools and pybind11 (pip install .).
 
 The module is compiled from the sources of the CMake build: the library's subsystem folders as
-CMakeLists.txt lists them, the batch front end's records, and the binding in src/python/. The version
+cmake/sources.cmake lists them, the batch front end's records, and the binding in src/python/. The version
 is the one of CMakeLists.txt's project() line. gemmi, PEGTL, nlohmann-json and zlib are taken from the
 system (Debian: gemmi-dev tao-pegtl-dev nlohmann-json3-dev zlib1g-dev).
 """
@@ -16,7 +16,7 @@ from setuptools import setup
 cmake = Path("CMakeLists.txt").read_text()
 major, minor, patch = re.search(r"project\(veldrix VERSION (\d+)\.(\d+)\.(\d+)", cmake).groups()
 version = f"{major}.{minor}.{patch}"
-subsystems = re.search(r"set\(VELDRIX_SUBSYSTEMS ([^)]*)\)", cmake).group(1).split()
+subsystems = re.search(r"set\(VELDRIX_SUBSYSTEMS ([^)]*)\)", Path("cmake/sources.cmake").read_text()).group(1).split()
 
 library = sorted(str(p) for folder in subsystems for p in Path("src", folder).glob("*.cpp"))
 library.remove(str(Path("src/driver/main.cpp")))
