@@ -89,7 +89,11 @@ std::vector<int> set_in_row(const FArray<bool, 2>& mask, int d) {
   return out;
 }
 
-TEST(Variance, KneeAndSpreadScale) {
+TEST(Variance, PopulationVarianceKneeAndSpreadScale) {
+  // The distance variances divide by the number of structures (a uniform scale the clustering cannot show).
+  for (const auto& [x, var] :
+       std::vector<std::pair<V, double>>{{{3.0, 5.0}, 1.0}, {{1.0, 2.0, 3.0, 4.0}, 1.25}, {{}, 0.0}})
+    EXPECT_DOUBLE_EQ(variance(x), var);
   for (const auto& [curve, knee] : std::vector<std::pair<V, int>>{{{1.0, 0.9, 0.8, 0.1}, 3},
                                                                   {{1.0, 0.8, 0.6, 0.4, 0.2}, 1},  // every t equal
                                                                   {{0.99, 0.98, 0.97, 0.96, 0.3, 0.2, 0.1}, 4},
