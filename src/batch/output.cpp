@@ -51,11 +51,12 @@ std::string tsv_rows(const Json& r) {
   const Json& conf = r["conformers"];
   const std::string head =
       field(r["file"]) + '\t' + field(r["format"]) + '\t' + field(r["compressed"]) + '\t' + field(r["status"]) + '\t';
-  const std::string tail = '\t' + field(conf.is_object() ? conf["rigid"] : Json()) + '\t' +
-                           field(conf.is_object() ? conf["flexible"] : Json()) + '\t' +
-                           std::to_string(r["warnings"].size()) + '\t' + field(r["error"]) + '\n';
+  std::string tail(1, '\t');
+  tail.append(field(conf.is_object() ? conf["rigid"] : Json())).append(1, '\t');
+  tail.append(field(conf.is_object() ? conf["flexible"] : Json())).append(1, '\t');
+  tail.append(std::to_string(r["warnings"].size())).append(1, '\t').append(field(r["error"])).append(1, '\n');
   const Json& domains = r["domains"];
-  if (domains.empty()) return head + std::string(14, '\t') + tail;
+  if (domains.empty()) return std::string(head).append(14, '\t').append(tail);
   std::string rows;
   for (std::size_t i = 0; i < domains.size(); ++i) {
     const Json& d = domains[i];

@@ -17,7 +17,7 @@ std::string widen_range(std::string_view range) {
   auto widen_bound = [](std::string_view bound) {
     const bool has_chain = bound.empty() || (bound[0] >= 'A' && bound[0] <= 'Z') ||
                            (bound[0] >= 'a' && bound[0] <= 'z') || bound[0] == '?' || bound[0] == '*';
-    return has_chain ? std::string(bound) : "?" + std::string(bound);
+    return has_chain ? std::string(bound) : std::string("?").append(bound);
   };
   std::string out;
   std::size_t start = 0;

@@ -61,7 +61,8 @@ class Svg {
     std::string path;
     for (std::size_t i = 0; i <= points.size(); ++i) {
       if (i < points.size() && points[i]) {
-        path += (path.empty() ? "" : " ") + num(points[i]->first, 2) + "," + num(points[i]->second, 2);
+        if (!path.empty()) path += ' ';
+        path.append(num(points[i]->first, 2)).append(1, ',').append(num(points[i]->second, 2));
         continue;
       }
       if (path.find(' ') != std::string::npos) add("<polyline points=\"" + path + "\" " + style + "/>");
