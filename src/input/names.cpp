@@ -2,6 +2,7 @@
 #include "input/names.hpp"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -154,18 +155,30 @@ std::string_view deoxy_form(std::string_view name) { return name == "A" ? "ADE" 
 // Counts of the mappings applied, in order of first occurrence.
 class Tally {
  public:
-  void add(const std::string& from, std::string_view to) {
-    std::string key = from + "\xe2\x86\x92" + std::string(to);  // U+2192 RIGHTWARDS ARROW
+  // The entry of a mapping, made (with no count yet) on first sight.
+  std::size_t entry(std::string_view from, std::string_view to) {
+    std::string key = std::string(from).append("\xe2\x86\x92").append(to);  // U+2192 RIGHTWARDS ARROW
     const auto [it, added] = index_.emplace(key, entries_.size());
     if (added) entries_.push_back({std::move(key), 0});
-    ++entries_[it->second].second;
+    return it->second;
   }
+  void count(std::size_t entry) { ++entries_[entry].second; }
   const std::vector<std::pair<std::string, long long>>& entries() const { return entries_; }
 
  private:
   std::unordered_map<std::string, std::size_t> index_;
   std::vector<std::pair<std::string, long long>> entries_;
 };
+
+// The atom name field (columns 13-16) and the residue name field (columns 18-21) as one key.
+std::uint64_t packed_names(std::string_view line) {
+  char bytes[8];
+  std::memcpy(bytes, line.data() + 12, 4);
+  std::memcpy(bytes + 4, line.data() + 17, 4);
+  std::uint64_t key;
+  std::memcpy(&key, bytes, 8);
+  return key;
+}
 
 }  // namespace
 
@@ -208,9 +221,35 @@ std::string map_modern_names_in_place(std::string& pdb_text) {
   };
   std::unordered_map<std::string, std::string_view> targets;  // atom field + library residue -> atom
 
+  // What a record's names become: the residue's library name and the atom's (empty where a name stays),
+  // and the entries of the two in the warning's tallies. It depends on the two name fields alone, but
+  // for the residues A, C and G (DNA or RNA by their sugar), so it is worked out once per pair of fields.
+  struct Outcome {
+    std::string_view library, target;
+    std::size_t residue_entry = 0, atom_entry = 0;
+  };
+  std::unordered_map<std::uint64_t, Outcome> outcomes;
   Tally residues, atoms;
-  std::string previous;  // residue identifier of the previous record of the stretch, as read
   std::string key;
+  const auto outcome_of = [&](std::string_view name, std::string_view field, std::string_view id) {
+    Outcome o;
+    std::string_view library = name;
+    if (const auto it = residue_map.find(name); it != residue_map.end()) {
+      library = it->second;
+      if (const auto d = deoxy.find(std::string(id)); d != deoxy.end() && d->second) library = deoxy_form(name);
+      o.library = library;
+      o.residue_entry = residues.entry(name, library);
+    }
+    key.assign(field);
+    key.append(library);
+    auto found = targets.find(key);
+    if (found == targets.end()) found = targets.emplace(key, atom_target(library, field)).first;
+    o.target = found->second;
+    if (!o.target.empty()) o.atom_entry = atoms.entry(trim(field), o.target);
+    return o;
+  };
+
+  std::string previous;  // residue identifier of the previous record of the stretch, as read
   for_each_line(pdb_text, [&](std::size_t at, std::string_view line) {
     if (!atom_record(line)) {
       if (line.substr(0, 5) == "MODEL" || line.substr(0, 6) == "ENDMDL") previous.clear();
@@ -219,31 +258,28 @@ std::string map_modern_names_in_place(std::string& pdb_text) {
     // The record is rewritten below through `out`: what is read of it is read first.
     char* out = pdb_text.data() + at;
     const std::string_view id = line.substr(17, 10);
-    const std::string name(trim(line.substr(17, 4)));
-    const std::string_view field = line.substr(12, 4);
-    const std::string written(trim(field));
+    const std::string_view name = trim(line.substr(17, 4));
     const bool new_residue = id != previous;
     previous.assign(id);
-    std::string_view library = name;
-    if (const auto it = residue_map.find(name); it != residue_map.end()) {
-      library = it->second;
-      if (const auto d = deoxy.find(previous); d != deoxy.end() && d->second) library = deoxy_form(name);
-      if (new_residue) residues.add(name, library);
+    Outcome o;
+    if (name == "A" || name == "C" || name == "G") {
+      o = outcome_of(name, line.substr(12, 4), id);
+    } else {
+      const std::uint64_t packed = packed_names(line);
+      auto it = outcomes.find(packed);
+      if (it == outcomes.end()) it = outcomes.emplace(packed, outcome_of(name, line.substr(12, 4), id)).first;
+      o = it->second;
     }
-    key.assign(field);
-    key.append(library);
-    auto found = targets.find(key);
-    if (found == targets.end()) found = targets.emplace(key, atom_target(library, field)).first;
-    const std::string_view target = found->second;
-    if (library != name) {
+    if (!o.library.empty()) {
+      if (new_residue) residues.count(o.residue_entry);
       std::memset(out + 17, ' ', 4);
-      std::memcpy(out + 17, library.data(), library.size());
+      std::memcpy(out + 17, o.library.data(), o.library.size());
     }
-    if (target.empty()) return;
+    if (o.target.empty()) return;
     // As PDB writers place names: from column 14 unless four characters long.
     std::memset(out + 12, ' ', 4);
-    std::memcpy(out + (target.size() < 4 ? 13 : 12), target.data(), target.size());
-    atoms.add(written, target);
+    std::memcpy(out + (o.target.size() < 4 ? 13 : 12), o.target.data(), o.target.size());
+    atoms.count(o.atom_entry);
   });
 
   std::string list;
