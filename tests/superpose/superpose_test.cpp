@@ -325,6 +325,22 @@ TEST(Ovrlay, TheEndResidueWinsATieAndAnEmptySlotNever) {
   EXPECT_EQ(run(s, {.absdecrease = 0.0, .keep = {4, 5}}, {1, 2, 4, 5}), (Set{1, 2, 4, 5}));
 }
 
+// Residues 1 and 5 have no coordinates, so their mean displacement is 0 and they tie for the end slot: the
+// later one takes it. 65 members, beyond the additive statistics: armsd gives a removal of residue 5 exactly
+// the RMSD before it, so with no gap weight and no absolute threshold residue 5 wins the trials at a decrease
+// of 0 and goes first; residues 4 and 3 then go from the end. Were the slot left empty on the tie, residue 3
+// would go first and end the refinement with 5 still in.
+TEST(Ovrlay, TheLaterEndResidueTakesATiedSlot) {
+  SuperposeState s;
+  VokanData& v = s.vokandata;
+  build(v, {.nres = 5, .per = 3, .nstr = 65, .noise = 0.02, .displaced = 3, .shift = 2.0, .seed = 5});
+  for (int k = 1; k <= 65; ++k)
+    for (int a = 1; a <= v.na; ++a)
+      if (v.iar(a) == 1 || v.iar(a) == 5) set_xyz(v, k, a, unknown_value, unknown_value, unknown_value);
+  Set selected;
+  EXPECT_EQ(run(s, {.gap = 0.0, .absdecrease = 0.0, .upper_rmsd = 0.3}, {}, &selected), (Set{1, 2}));
+}
+
 // Residues 1..30 of 31 are selected, residue 30 is displaced; the value of removing it is measured, and the
 // thresholds set just either side of it (wide of the single-precision rounding of the atom fraction).
 TEST(Ovrlay, RelativeAndAbsoluteThresholdsDecide) {
