@@ -251,12 +251,14 @@ std::optional<double> EnsembleMoments::fit(std::span<const double> block, bool k
     for (int x = 0; x < 9; ++x) corr[std::size_t(x)] = nk_[9 * std::size_t(k) + std::size_t(x)] / (n * ns);
     // trace(r c) is at most the root of the member's and the mean's sums of squares over n.
     const double above = std::sqrt(own[2 * std::size_t(k)] * mean_squares) / n;
-    double trace = keep_rotations ? -1.0 : Horn(corr, above * (1.0 + 1.0e-9)).lambda;
-    if (trace < 0.0) {
+    // The trace comes from one route whether or not the rotations are kept: a selection's RMSD must not
+    // depend on which of the two asked for it, or a removal that changes nothing would change the value.
+    double trace = Horn(corr, above * (1.0 + 1.0e-9)).lambda;
+    if (trace < 0.0 || keep_rotations) {
       const BestRotation best = best_rotation(corr);
       if (keep_rotations)
         for (int x = 0; x < 9; ++x) t_[9 * std::size_t(k) + std::size_t(x)] = best.r[std::size_t(x)];
-      trace = best.trace;
+      if (trace < 0.0) trace = best.trace;
     }
     own[2 * std::size_t(k) + 1] = trace;
   }
