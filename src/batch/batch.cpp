@@ -178,7 +178,6 @@ int run_batch(std::span<const std::string> args) {
   const TestFault fault = TestFault::from_environment();
   Progress progress(!opt.quiet && ::isatty(STDERR_FILENO), inputs.size());
   RecordWriter writer(out, opt.format);
-  bool write_failed = false;
 
   PoolTasks tasks;
   tasks.count = inputs.size();
@@ -188,8 +187,7 @@ int run_batch(std::span<const std::string> args) {
     const Json r = record_of(inputs[i], std::move(end), opt);
     progress.count(r.value("status", "") == "ok");
     if (output_on_terminal) progress.clear();  // records and the progress line share the screen
-    write_failed = !writer.add(i, to_line(r), r);
-    return !write_failed;
+    return writer.add(i, to_line(r), r);
   };
   tasks.tick = [&] { progress.draw(); };
   PoolSettings settings;
@@ -199,12 +197,15 @@ int run_batch(std::span<const std::string> args) {
 
   const PoolResult result = run_workers(tasks, settings);
   progress.clear();
-  if (file && std::fclose(file.release()) != 0) write_failed = true;
-  if (write_failed) {
-    std::fprintf(stderr, "veldrix-batch: cannot write the output: %s\n", std::strerror(errno));
+  const bool interrupted = result.end == PoolEnd::interrupted;
+  // Records that finished after an input the interruption left undone are written all the same.
+  if (interrupted) writer.finish();
+  int error = writer.error();
+  if (file && std::fclose(file.release()) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    std::fprintf(stderr, "veldrix-batch: cannot write the output: %s\n", std::strerror(error));
     return int(Exit::failed);
   }
-  const bool interrupted = result.end == PoolEnd::interrupted;
   if (!opt.quiet)
     std::fprintf(
         stderr, "%s\n",

@@ -9,30 +9,17 @@
 #include <fstream>
 #include <set>
 
+#include "batch/inputs.hpp"
+
 namespace veldrix::batch {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool ends_with_lower(std::string_view s, std::string_view suffix) {
-  if (s.size() < suffix.size()) return false;
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    char c = s[s.size() - suffix.size() + i];
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    if (c != suffix[i]) return false;
-  }
-  return true;
-}
-
 std::string stem(const std::string& file) {
   std::string name = fs::path(file).filename().string();
-  if (ends_with_lower(name, ".gz")) name.resize(name.size() - 3);
-  for (const std::string_view ext : {".pdb", ".ent", ".cif", ".mmcif"})
-    if (ends_with_lower(name, ext) && name.size() > ext.size()) {
-      name.resize(name.size() - ext.size());
-      break;
-    }
+  name.resize(name.size() - structure_suffix(name));
   return name.empty() || name == "." || name == ".." ? "input" : name;
 }
 

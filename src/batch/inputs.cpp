@@ -36,7 +36,7 @@ void search(const fs::path& dir, std::set<DirId>& seen, std::vector<Input>& foun
   for (const fs::path& path : entries) {
     if (directory_id(path.string()))
       search(path, seen, found);
-    else if (is_structure_name(path.filename().string()))
+    else if (structure_suffix(path.filename().string()) > 0)
       found.push_back({path.string(), std::nullopt});
   }
   if (ec)
@@ -57,11 +57,21 @@ void add_named(const std::string& name, std::vector<Input>& inputs) {
 
 }  // namespace
 
-bool is_structure_name(std::string_view name) {
-  if (name.ends_with(".gz")) name.remove_suffix(3);
+std::size_t structure_suffix(std::string_view name) {
+  const auto ends_with = [](std::string_view s, std::string_view suffix) {
+    if (s.size() < suffix.size()) return false;
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+      char c = s[s.size() - suffix.size() + i];
+      if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+      if (c != suffix[i]) return false;
+    }
+    return true;
+  };
+  const std::size_t gz = ends_with(name, ".gz") ? 3 : 0;
+  name.remove_suffix(gz);
   for (std::string_view ext : {".pdb", ".ent", ".cif", ".mmcif"})
-    if (name.size() > ext.size() && name.ends_with(ext)) return true;
-  return false;
+    if (name.size() > ext.size() && ends_with(name, ext)) return gz + ext.size();
+  return 0;
 }
 
 std::vector<Input> find_inputs(std::span<const std::string> args, std::istream& list) {

@@ -15,8 +15,10 @@ struct Input {
   std::optional<std::string> error;  // known before any analysis (a directory that cannot be read)
 };
 
-// True for the names a directory search takes: *.pdb, *.ent, *.cif, *.mmcif, each also with .gz.
-bool is_structure_name(std::string_view name);
+// The length of a structure file's suffix (.pdb, .ent, .cif, .mmcif, each also with .gz, in any case)
+// at the end of `name`, 0 when it has none or is nothing but the suffix. A directory search takes the
+// names that have one.
+std::size_t structure_suffix(std::string_view name);
 
 // The inputs in order: a named file as it is (whatever its name), a directory's structure files in
 // sorted order, and for "-" the paths listed in `list`, one per line, each taken as if named.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -84,7 +85,8 @@ std::variant<BatchOptions, CommandEnd> parse_command_line(std::span<const std::s
     return std::string(buf);
   };
   BatchOptions opt;
-  std::string jobs = std::to_string(cores), output, format = "jsonl", names = "modern", timeout = "600";
+  std::string jobs = std::to_string(std::clamp(cores, 1, 1024)), output, format = "jsonl", names = "modern",
+              timeout = "600";
   std::string gap = text(defaults.gap), decrease = text(defaults.decrease), absdecrease = text(defaults.absdecrease),
               upper = text(defaults.upper_rmsd), gapwidth = std::to_string(defaults.gapwidth),
               buffer = std::to_string(defaults.buffer), minimum = std::to_string(defaults.minimum);
@@ -97,7 +99,8 @@ std::variant<BatchOptions, CommandEnd> parse_command_line(std::span<const std::s
   app.footer(
       "INPUT is a file, a directory (searched recursively for *.pdb, *.ent, *.cif, *.mmcif, each also with .gz), "
       "or - for a list of paths on standard input.\n"
-      "Exit status: 0 when every input is ok, 1 when any failed, 2 for a usage error, 130 when interrupted.");
+      "Exit status: 0 when every input is ok, 1 when any failed, 2 for a usage error, 130 when interrupted (143 when "
+      "terminated).");
   app.add_option("INPUT", opt.inputs, "Structure files, directories, or - for a list of paths")->type_name("PATH");
   app.add_option("-j,--jobs", jobs, "Parallel workers (default: the number of cores)")->type_name("N");
   app.add_option("-o,--output", output, "Output file (default: standard output)")->type_name("FILE");

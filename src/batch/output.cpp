@@ -1,6 +1,7 @@
 // Records in input order, TSV rows, and the progress and summary lines.
 #include "batch/output.hpp"
 
+#include <cerrno>
 #include <cmath>
 
 namespace veldrix::batch {
@@ -77,7 +78,10 @@ RecordWriter::RecordWriter(std::FILE* out, OutputFormat format) : out_(out), for
 }
 
 bool RecordWriter::write(const std::string& text) {
-  return std::fwrite(text.data(), 1, text.size(), out_) == text.size() && std::fflush(out_) == 0;
+  if (error_ != 0) return false;
+  if (std::fwrite(text.data(), 1, text.size(), out_) != text.size() || std::fflush(out_) != 0)
+    error_ = errno != 0 ? errno : EIO;
+  return error_ == 0;
 }
 
 bool RecordWriter::add(std::size_t index, std::string line, const Json& record) {
@@ -86,6 +90,13 @@ bool RecordWriter::add(std::size_t index, std::string line, const Json& record) 
   for (auto it = waiting_.begin(); it != waiting_.end() && it->first == next_; it = waiting_.erase(it), ++next_)
     ready += it->second;
   return ready.empty() || write(ready);
+}
+
+bool RecordWriter::finish() {
+  std::string rest;
+  for (const auto& [index, text] : waiting_) rest += text;
+  waiting_.clear();
+  return rest.empty() || write(rest);
 }
 
 std::string progress_text(std::size_t done, std::size_t total, std::size_t failed, double elapsed) {

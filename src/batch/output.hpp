@@ -24,13 +24,18 @@ class RecordWriter {
   RecordWriter(std::FILE* out, OutputFormat format);
   // Takes the record of input `index` (`line` is its JSON text); false when the output failed.
   bool add(std::size_t index, std::string line, const Json& record);
-  std::size_t written() const { return next_; }
+  // Writes the records still held back for an earlier input that never finished (an interrupted run),
+  // in input order; false when the output failed.
+  bool finish();
+  // The errno of the first failed write; 0 while none failed.
+  int error() const { return error_; }
 
  private:
   bool write(const std::string& text);
   std::FILE* out_;
   OutputFormat format_;
   std::size_t next_ = 0;
+  int error_ = 0;
   std::map<std::size_t, std::string> waiting_;  // finished, text ready, predecessors not yet written
 };
 

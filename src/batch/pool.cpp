@@ -144,6 +144,11 @@ double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::
   ::signal(SIGCHLD, SIG_DFL);
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (::getppid() != parent) ::_exit(1);
+  // Only the record pipe stays open: the siblings' read ends and the parent's signal pipe would keep a
+  // pipe alive after its owner closed it.
+  const unsigned keep = unsigned(write_end.get());
+  if (keep > 3) ::close_range(3, keep - 1, 0);
+  ::close_range(keep + 1, ~0U, 0);
   sigset_t none;
   sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);

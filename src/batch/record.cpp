@@ -47,16 +47,6 @@ std::string_view format_name(veldrix::Format f) { return f == veldrix::Format::m
 
 }  // namespace
 
-Outcome analyse_input(const std::string& path, const veldrix::Options& options, std::string_view range_text) {
-  std::optional<veldrix::FileFormat> format;
-  try {
-    format = veldrix::detect_format(path);
-  } catch (const veldrix::Error&) {
-    // The analysis reports why the file cannot be read.
-  }
-  return analyse_input(path, format, options, range_text);
-}
-
 Outcome analyse_input(const std::string& path, std::optional<veldrix::FileFormat> format,
                       const veldrix::Options& options, std::string_view range_text) {
   Outcome out;

@@ -19,11 +19,8 @@ struct Outcome {
   double seconds = 0.0;                       // wall time of the analysis
 };
 
-// Detects the format and analyses the file. A fatal message, or a range (`range_text` as the user
-// typed it) that selects no residue, makes a failed outcome.
-Outcome analyse_input(const std::string& path, const veldrix::Options& options, std::string_view range_text);
-
-// The same for a file whose format is already known.
+// Analyses the file (`format` as detected; none when it could not be). A fatal message, or a range
+// (`range_text` as the user typed it) that selects no residue, makes a failed outcome.
 Outcome analyse_input(const std::string& path, std::optional<veldrix::FileFormat> format,
                       const veldrix::Options& options, std::string_view range_text);
 

@@ -5,6 +5,7 @@
 
 #include "batch/batch_support.hpp"
 #include "batch/inputs.hpp"
+#include "batch/output.hpp"
 
 namespace veldrix::batch::testing {
 namespace {
@@ -98,14 +99,15 @@ TEST(Inputs, SearchOrderAndNamedFiles) {
   const std::string root = dir.path().string() + "/";
   for (const char* name :
        {"b.pdb", "a.cif.gz", "pdb1abc.ent.gz", "a.b.pdb", "sub/z.ent", "sub/deeper/c.mmcif", "sub.pdb",
-        "other/x.pdb.gz", "notes.txt", "x.pdb.bak", "x.gz", ".pdb", "pdb", "x.PDBx", "x.cif.zip"})
+        "other/x.pdb.gz", "notes.txt", "x.pdb.bak", "x.gz", ".pdb", "pdb", "x.PDBx", "x.cif.zip", "C.PDB.GZ"})
     write_file(root + name, "text");
   fs::create_directory_symlink("..", root + "sub/up");
   fs::create_directory_symlink(root + "other", root + "sub/link");
   fs::create_symlink("loop.pdb", root + "loop.pdb");
   const std::vector<std::array<std::string, 3>> cases = {
       // arguments, standard input (@ for the directory), found
-      {". ", "", "a.b.pdb a.cif.gz b.pdb loop.pdb other/x.pdb.gz pdb1abc.ent.gz sub.pdb sub/deeper/c.mmcif sub/z.ent "},
+      {". ", "",
+       "C.PDB.GZ a.b.pdb a.cif.gz b.pdb loop.pdb other/x.pdb.gz pdb1abc.ent.gz sub.pdb sub/deeper/c.mmcif sub/z.ent "},
       {"notes.txt missing.pdb b.pdb b.pdb sub/deeper ", "", "notes.txt missing.pdb b.pdb b.pdb sub/deeper/c.mmcif "},
       {"b.pdb - ", "@notes.txt\r\n\n@sub/deeper\n@b.pdb", "b.pdb notes.txt sub/deeper/c.mmcif b.pdb "},
       {"- ", "\n\n", ""},
@@ -117,6 +119,30 @@ TEST(Inputs, SearchOrderAndNamedFiles) {
     std::string found;
     for (const Input& i : find_inputs(args, stdin_list)) found += i.file.substr(root.size()) + (i.error ? "! " : " ");
     EXPECT_EQ(found, expected) << words;
+  }
+}
+
+// Records leave in input order; those held back behind an input that never finished are written at the end
+// of an interrupted run; a failed write is kept with its errno.
+TEST(Records, WriterOrderAndFailures) {
+  TempDir dir("writer");
+  const std::string path = dir.path().string() + "/out";
+  {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(path.c_str(), "w"), std::fclose);
+    RecordWriter writer(out.get(), OutputFormat::jsonl);
+    EXPECT_TRUE(writer.add(2, "c", Json::object()) && writer.add(0, "a", Json::object()));
+    EXPECT_EQ(read_file(path), "a\n");  // 1 has not finished
+    EXPECT_TRUE(writer.finish());
+    EXPECT_EQ(read_file(path), "a\nc\n");
+  }
+  for (const OutputFormat format : {OutputFormat::tsv, OutputFormat::jsonl}) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> full(std::fopen("/dev/full", "w"), std::fclose);
+    ASSERT_TRUE(full);
+    RecordWriter writer(full.get(), format);  // TSV: the header already fails
+    if (format == OutputFormat::jsonl) {
+      EXPECT_FALSE(writer.add(0, "a", Json::object()));
+    }
+    EXPECT_EQ(writer.error(), ENOSPC);
   }
 }
 

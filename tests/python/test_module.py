@@ -64,12 +64,15 @@ def test_results_equal_batch_records(options, args):
             record["file"], record["format"], record["compressed"], record["warnings"], record["residues"])
         assert {"rigid": r.conformers.rigid, "flexible": r.conformers.flexible} == record["conformers"]
         def stat(s):
+            assert isinstance(s, veldrix.RmsdStat)  # the package exports the types its values have
             return {"mean": s.mean, "sd": s.sd, "atoms": s.atoms, "conformers": s.conformers}
         assert [{"ranges": d.ranges, "rmsd": d.rmsd, "gaps": d.gaps, "residues": d.residues,
                  "residue_ids": d.residue_ids,
                  "segments": [{"chain": s.chain, "first": s.first, "last": s.last} for s in d.segments],
                  "stats": {k: stat(getattr(d.stats, k)) for k in ("backbone", "heavy", "backbone_all", "heavy_all")}}
                 for d in r.domains] == record["domains"]
+        assert all(isinstance(d.stats, veldrix.DomainStats) for d in r.domains)
+        assert all(isinstance(p, veldrix.ResidueProfile) for p in r.per_residue)
         assert [{"id": p.id, "name": p.name, "rmsf": p.rmsf, "s_phi": p.s_phi, "s_psi": p.s_psi, "domain": p.domain}
                 for p in r.per_residue] == record["per_residue"]
 

@@ -9,6 +9,30 @@ See help(veldrix.analyse) for the options; Result.to_dict() gives the record tha
 veldrix-batch writes for the same input.
 """
 
-from ._veldrix import Conformers, Domain, Error, PhaseTimes, Result, Segment, __version__, analyse
+from ._veldrix import (
+    Conformers,
+    Domain,
+    DomainStats,
+    Error,
+    PhaseTimes,
+    ResidueProfile,
+    Result,
+    RmsdStat,
+    Segment,
+    __version__,
+    analyse,
+)
 
-__all__ = ["Conformers", "Domain", "Error", "PhaseTimes", "Result", "Segment", "__version__", "analyse"]
+__all__ = [
+    "Conformers",
+    "Domain",
+    "DomainStats",
+    "Error",
+    "PhaseTimes",
+    "ResidueProfile",
+    "Result",
+    "RmsdStat",
+    "Segment",
+    "__version__",
+    "analyse",
+]
