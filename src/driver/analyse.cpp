@@ -1,4 +1,6 @@
 // The library's entry: one analysis in its own session, its printed lines and its results as data.
+#include "driver/analyse.hpp"
+
 #include "command/message.hpp"
 #include "driver/run_script.hpp"
 #include "input/source.hpp"
@@ -9,7 +11,7 @@ namespace veldrix {
 
 namespace {
 
-Result run(const Options& options, const std::string& name, std::optional<std::string_view> content) {
+Result run(const Options& options, const std::string& name, std::optional<std::string_view> content, bool statistics) {
   Session s;
   s.readdata.content = content;
   s.readdata.names = options.names;
@@ -28,16 +30,20 @@ Result run(const Options& options, const std::string& name, std::optional<std::s
   r.lines = std::move(s.printdata.lines);
   const auto& t = s.profile.seconds;
   r.phases = {t[0], t[1], t[2], t[3]};
-  add_statistics(s, r);
+  if (statistics) add_statistics(s, r);
   return r;
 }
 
 }  // namespace
 
-Result analyse(const std::string& path, const Options& options) { return run(options, path, std::nullopt); }
+Result analyse(const std::string& path, const Options& options) { return run(options, path, std::nullopt, true); }
+
+Result analyse_lines(const std::string& path, const Options& options) {
+  return run(options, path, std::nullopt, false);
+}
 
 Result analyse_text(std::string_view text, const Options& options, const std::string& name) {
-  return run(options, name, text);
+  return run(options, name, text, true);
 }
 
 FileFormat detect_format(const std::string& path) {

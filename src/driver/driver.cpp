@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "command/message.hpp"
+#include "driver/analyse.hpp"
 #include "util/numbers.hpp"
 #include "util/text.hpp"
 
@@ -148,7 +149,7 @@ int vokan(const std::vector<std::string>& args, const std::optional<std::string>
   int status = 0;
   PhaseTimes phases;
   try {
-    const Result r = analyse(input, options);
+    const Result r = analyse_lines(input, options);
     print(r.lines);
     phases = r.phases;
   } catch (const Error& e) {
