@@ -475,19 +475,7 @@ std::string getpar(CommandState& s, std::string_view name) { return s.paramdata.
 
 int iparam(CommandState& s, std::string_view name) { return s.paramdata.ipar(1, entry_or_stop(s, name)); }
 
-void irange(CommandState& s, std::string_view name, int& lo, int& hi) {
-  const int k = entry_or_stop(s, name);
-  lo = s.paramdata.ipar(1, k);
-  hi = s.paramdata.ipar(2, k);
-}
-
 double rparam(CommandState& s, std::string_view name) { return s.paramdata.rpar(1, entry_or_stop(s, name)); }
-
-void rrange(CommandState& s, std::string_view name, double& lo, double& hi) {
-  const int k = entry_or_stop(s, name);
-  lo = s.paramdata.rpar(1, k);
-  hi = s.paramdata.rpar(2, k);
-}
 
 bool havpar(CommandState& s, std::string_view name) { return s.paramdata.havep(entry_or_stop(s, name)); }
 
@@ -496,13 +484,6 @@ bool option(CommandState& s, std::string_view name) {
   const int k = find_entry(pd, name, pd.npar + 1, pd.nopt);
   if (k == 0) fail_quoted(s, "Illegal option ", rtrim(name));
   return pd.havep(k);
-}
-
-int ivar(std::string_view name, std::span<const std::string> list) {
-  const std::string_view n = rtrim(name);
-  for (std::size_t k = list.size(); k > 0; --k)
-    if (rtrim(list[k - 1]) == n) return int(k);
-  return 0;
 }
 
 int icoman(std::string_view word, std::span<const std::string> list, std::span<const std::size_t> minabb) {
@@ -555,8 +536,6 @@ int inlist(std::string& value, std::string_view alternatives) {
 }
 
 bool rangei(std::string_view text, int& lo, int& hi) { return read_range(text, lo, hi, true, nullptr, nullptr); }
-
-bool ranger(std::string_view text, double& lo, double& hi) { return read_range(text, lo, hi, false, nullptr, nullptr); }
 
 void appext(std::string& name, std::string_view ext) {
   const std::string_view n = rtrim(name);

@@ -43,15 +43,11 @@ void params(CommandState& s, std::vector<std::string>& words, std::string_view t
 // Fetching by name (exact, last entry first). Unknown names are fatal.
 std::string getpar(CommandState& s, std::string_view name);
 int iparam(CommandState& s, std::string_view name);
-void irange(CommandState& s, std::string_view name, int& lo, int& hi);
 double rparam(CommandState& s, std::string_view name);
-void rrange(CommandState& s, std::string_view name, double& lo, double& hi);
 bool havpar(CommandState& s, std::string_view name);
 // Only options are searched.
 bool option(CommandState& s, std::string_view name);
 
-// Exact search from the end; 1-based index, 0 when absent.
-int ivar(std::string_view name, std::span<const std::string> list);
 // Abbreviation search: 1-based index of the entry the word names, 0 when none,
 // -1 when ambiguous. minabb (optional, per entry) is the shortest prefix that
 // counts; a value above the name's length lets the entry match no word.
@@ -62,7 +58,6 @@ int inlist(std::string& value, std::string_view alternatives);
 // Range reading: [lo, hi] is the allowed range on entry and the result on
 // return. False when the text is unreadable or the range is refused.
 bool rangei(std::string_view text, int& lo, int& hi);
-bool ranger(std::string_view text, double& lo, double& hi);
 // Appends the default extension when the file name has none ("name|" means: no extension).
 void appext(std::string& name, std::string_view ext);
 
