@@ -5,6 +5,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "rmsd_var/variance.hpp"
 #include "stats/fit.hpp"
 #include "superpose/transform.hpp"
 #include "util/text.hpp"
@@ -70,13 +71,16 @@ struct Superposition {
   std::vector<Transform> moves;  // per member: its stored coordinates onto the mean
 };
 
-Superposition superpose(const Ensemble& e, const std::vector<char>& residues, Atoms kind) {
+// The members fitted to their mean over the residues' atoms of the kind; with `moves`, also each
+// member's motion onto the mean (the domains' backbone fits give them to the superposition).
+Superposition superpose(const Ensemble& e, const std::vector<char>& residues, Atoms kind, bool moves = false) {
   const std::vector<int> atoms = atoms_of(e, residues, kind);
   const int n = int(atoms.size());
   const std::vector<double> stored = gather(e, atoms);
   std::vector<double> moved = stored;
   const MeanFit fit = fit_to_mean(moved, e.members, n);
   Superposition s{summarise(fit, n), {}};
+  if (!moves) return s;
   const std::size_t block = 3 * std::size_t(n);
   for (int k = 0; k < e.members; ++k) {
     const std::size_t at = std::size_t(k) * block;
@@ -135,7 +139,7 @@ std::optional<double> torsion_order(const Ensemble& e, std::array<int, 4> atoms,
     if (!t) return std::nullopt;
     angles.push_back(*t);
   }
-  return order_parameter(angles);
+  return std::min(1.0, calc_order_parameter(angles));
 }
 
 }  // namespace
@@ -155,16 +159,6 @@ std::optional<double> dihedral(const double* a, const double* b, const double* c
   if (dot(n1, n1) < tiny || dot(n2, n2) < tiny || len2 < tiny) return std::nullopt;
   // Positive clockwise, looking from b to c (IUPAC).
   return std::atan2(dot(cross(n1, n2), b2) / len2, dot(n1, n2));
-}
-
-double order_parameter(std::span<const double> angles) {
-  if (angles.empty()) return 0.0;
-  double c = 0.0, s = 0.0;
-  for (const double t : angles) {
-    c += std::cos(t);
-    s += std::sin(t);
-  }
-  return std::min(1.0, std::hypot(c, s) / double(angles.size()));
 }
 
 void add_statistics(const Session& s, Result& r) {
@@ -189,7 +183,7 @@ void add_statistics(const Session& s, Result& r) {
         residues[std::size_t(it->second)] = 1;
         if (domain_of[std::size_t(it->second)] == 0) domain_of[std::size_t(it->second)] = int(d) + 1;
       }
-    Superposition backbone = superpose(e, residues, Atoms::backbone);
+    Superposition backbone = superpose(e, residues, Atoms::backbone, true);
     domain.stats = {backbone.stat, superpose(e, residues, Atoms::heavy).stat, backbone_all, heavy_all};
     if (d == 0) first_moves = backbone.moves;
     // The motions as they apply to the file's coordinates: a flexible conformer is kept in

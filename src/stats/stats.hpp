@@ -2,7 +2,6 @@
 #pragma once
 
 #include <optional>
-#include <span>
 
 #include "rmsd_var/state.hpp"
 #include "veldrix/veldrix.hpp"
@@ -15,8 +14,5 @@ void add_statistics(const Session& s, Result& r);
 
 // The dihedral angle a-b-c-d in radians (-pi..pi), absent when three of the points are in line.
 std::optional<double> dihedral(const double* a, const double* b, const double* c, const double* d);
-
-// |mean of exp(i angle)| over the angles: 1 for equal angles, near 0 for angles spread evenly.
-double order_parameter(std::span<const double> angles);
 
 }  // namespace veldrix

@@ -18,6 +18,7 @@
 #include "input/pdbfields.hpp"
 #include "molecule/sequence.hpp"
 #include "molecule/tree.hpp"
+#include "rmsd_var/variance.hpp"
 #include "stats/fit.hpp"
 #include "stats/plot.hpp"
 #include "stats/stats.hpp"
@@ -80,7 +81,7 @@ TEST(OrderParameters, DihedralsAndTheirSpread) {
       {{0.0, std::numbers::pi}, 0.0},
       {{-60 * degree, 60 * degree, -60 * degree, 60 * degree}, 0.5},  // cos 60
       {{0.0, 90 * degree}, std::sqrt(0.5)}};
-  for (const auto& [angles, s] : cases) EXPECT_NEAR(order_parameter(angles), s, 1e-12);
+  for (const auto& [angles, s] : cases) EXPECT_NEAR(calc_order_parameter(angles), s, 1e-12);
 }
 
 std::string read_file(const std::string& path) {
