@@ -215,7 +215,6 @@ TEST_F(BadInput, MemoryStaysProportionalToTheFile) {
                   residue, 3.8 * residue, 0.5 * (residue % 2), 0.0);
     text += buf;
   }
-  size = text.size();
   r = run(std::exchange(text, {}));
   expect_end(r, "PDB coordinate file \"" + dir.path("input.pdb") + "\" holds coordinates for too few atoms:");
 #ifndef VELDRIX_SANITIZED_BUILD

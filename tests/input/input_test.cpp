@@ -195,7 +195,9 @@ TEST_F(Reader, AtomNamesAndResidueIdentifiers) {
       std::vector<int>({iatom(s, "HB2", 2, 2), iatom(s, "QB1", 2, 2), iatom(s, "QQB9", 2, 2), iatom(s, "ZZ", 1, 1)}),
       std::vector<int>({atom(2, "QQB2"), atom(2, "HB1"), 0, 0}));
   EXPECT_EQ(fatal_of([&] { iatom(s, "ZZ", 2, 0); }), "Illegal atom name \"ZZ\" for residue ALA A2.");
-  v.rnum(2) = "2";  // a residue written without chain character matches chain A; another name does not matter
+  // A residue written without chain character matches chain A; another name does not matter.
+  v.rnum(2) = "2";
+  s.pdbread.index_valid = false;  // the residue index follows the renumbering
   EXPECT_EQ(std::vector<int>({iresid(s, "A2", "ALA", 2), iresid(s, "B2", "ALA", 2), iresid(s, "A1", "GLY", 2)}),
             std::vector<int>({2, 0, 1}));
   EXPECT_EQ(fatal_of([&] { iresid(s, "A9", "ALA", 0); }), "Illegal residue number A9.");

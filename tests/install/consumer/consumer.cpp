@@ -11,38 +11,43 @@
 
 namespace {
 
-std::string outcome(const std::string& path) {
+// The domains agree with the result lines: ranges, RMSD to two decimals, gaps, residues.
+bool consistent(const veldrix::Result& r) {
+  static const std::regex line(R"(^    Optimal range (.*): RMSD (\S+) A, (\d+) gaps?, (\d+) residues?\.$)");
+  std::size_t k = 0;
+  for (const std::string& l : r.lines) {
+    std::smatch m;
+    if (!std::regex_match(l, m, line)) continue;
+    if (k >= r.domains.size()) return false;
+    const veldrix::Domain& d = r.domains[k++];
+    char rmsd[32];
+    std::snprintf(rmsd, sizeof rmsd, "%.2f", d.rmsd);
+    if (m[1] != d.ranges || m[2] != rmsd || std::stoi(m[3]) != d.gaps || std::stoi(m[4]) != d.residues) return false;
+  }
+  return k == r.domains.size();
+}
+
+struct Outcome {
+  std::string text;        // the lines and the domains, or the error
+  bool consistent = true;  // an ensemble the library refuses has no domains to check
+  std::size_t domains = 0;
+};
+
+Outcome outcome(const std::string& path) {
+  Outcome o;
   std::ostringstream out;
   try {
     const veldrix::Result r = veldrix::analyse(path);
     for (const std::string& l : r.lines) out << l << "\n";
     for (const veldrix::Domain& d : r.domains)
       out << d.ranges << "|" << d.rmsd << "|" << d.gaps << "|" << d.residues << "\n";
+    o.consistent = consistent(r);
+    o.domains = r.domains.size();
   } catch (const veldrix::Error& e) {
     out << "error: " << e.what() << "\n";
   }
-  return out.str();
-}
-
-// The domains agree with the result lines: ranges, RMSD to two decimals, gaps, residues.
-bool consistent(const std::string& path) {
-  try {
-    const veldrix::Result r = veldrix::analyse(path);
-    static const std::regex line(R"(^    Optimal range (.*): RMSD (\S+) A, (\d+) gaps?, (\d+) residues?\.$)");
-    std::size_t k = 0;
-    for (const std::string& l : r.lines) {
-      std::smatch m;
-      if (!std::regex_match(l, m, line)) continue;
-      if (k >= r.domains.size()) return false;
-      const veldrix::Domain& d = r.domains[k++];
-      char rmsd[32];
-      std::snprintf(rmsd, sizeof rmsd, "%.2f", d.rmsd);
-      if (m[1] != d.ranges || m[2] != rmsd || std::stoi(m[3]) != d.gaps || std::stoi(m[4]) != d.residues) return false;
-    }
-    return k == r.domains.size();
-  } catch (const veldrix::Error&) {
-    return true;  // an ensemble the library refuses has no domains to check
-  }
+  o.text = out.str();
+  return o;
 }
 
 }  // namespace
@@ -50,13 +55,20 @@ bool consistent(const std::string& path) {
 int main(int argc, char** argv) {
   const std::vector<std::string> files(argv + 1, argv + argc);
   std::vector<std::string> sequential;
-  bool ok = !files.empty();
+  std::size_t domains = 0;
+  bool ok = true;
   for (const std::string& f : files) {
-    sequential.push_back(outcome(f));
-    if (!consistent(f)) {
+    const Outcome o = outcome(f);
+    sequential.push_back(o.text);
+    domains += o.domains;
+    if (!o.consistent) {
       std::cerr << f << ": domains differ from their lines\n";
       ok = false;
     }
+  }
+  if (domains == 0) {
+    std::cerr << "no domain found: the files given were not analysed\n";
+    ok = false;
   }
   std::vector<std::vector<std::string>> got(4, std::vector<std::string>(files.size()));
   std::vector<std::thread> threads;
@@ -64,7 +76,7 @@ int main(int argc, char** argv) {
     threads.emplace_back([&, t] {
       for (std::size_t k = 0; k < files.size(); ++k) {
         const std::size_t i = (k + t) % files.size();
-        got[t][i] = outcome(files[i]);
+        got[t][i] = outcome(files[i]).text;
       }
     });
   for (std::thread& th : threads) th.join();
